@@ -1,0 +1,25 @@
+// The library's one exception.
+#ifndef QUARN_ECERROR_H
+#define QUARN_ECERROR_H
+
+#include <exception>
+#include <string>
+
+class ecError : public std::exception {
+public:
+    ecError(const std::string& message, int arg1, int arg2, int arg3, int arg4);
+    ecError(const char* message, int arg1, int arg2, int arg3, int arg4);
+    ecError(const ecError& other);
+    ecError& operator=(const ecError& other);
+    ~ecError() override;
+    const char* what() const noexcept override;
+
+private:
+    int iArg2;
+    int iArg3;
+    int iArg4;
+    int iArg1;
+    std::string sMessage;
+};
+
+#endif

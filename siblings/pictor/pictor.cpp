@@ -1,0 +1,4 @@
+#include "pictor.h"
+
+ecImageBase::ecImageBase() = default;
+ecImageBase::~ecImageBase() = default;

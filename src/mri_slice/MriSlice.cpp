@@ -1,0 +1,85 @@
+#include "MriSlice.h"
+
+#include <cstring>
+#include <new>
+
+#include "ecError.h"
+
+template <class T>
+ecMriSlice<T>::ecMriSlice()
+    : pImageData(nullptr), ppRowPtrs(nullptr), iNumRows(0), iNumCols(0), tMinVal(0), tMaxVal(255), bMaxMinSet(false)
+{
+}
+
+template <class T>
+ecMriSlice<T>::ecMriSlice(const char* name, MriFileType type, ecRawHeaderInfo* hdr, unsigned long options, T* data)
+    : ecMriSlice()
+{
+    const int status = ReadRawSlice(name, type, hdr, options, data);
+    if (status < 0) {
+        char tail[48];
+        std::snprintf(tail, sizeof tail, "> status = %d", status);
+        throw ecError(std::string("? Unable to open raw mri file <") + (name ? name : "") + tail, 1, 0, -1, -1);
+    }
+}
+
+template <class T>
+ecMriSlice<T>::~ecMriSlice()
+{
+    if (bOwnsData) delete[] pImageData;
+    delete[] ppRowPtrs;
+}
+
+template <class T>
+int ecMriSlice<T>::SetupStorage(ecRawHeaderInfo* hdr, unsigned long options, T* data)
+{
+    if (!hdr || !hdr->IsValidForUse(2)) return -1;
+    const bool halve = (options & 0x10000u) != 0;
+    const int rows = halve ? hdr->iNumPixY / 2 : hdr->iNumPixY;
+    const int cols = halve ? hdr->iNumPix / 2 : hdr->iNumPix;
+    const size_t nRows = static_cast<size_t>(rows);
+    if (!pImageData && !ppRowPtrs) {
+        T** table = new T*[nRows];
+        T* pixels = data;
+        if (!pixels) {
+            try {
+                pixels = new T[nRows * static_cast<size_t>(cols)];
+            } catch (...) {
+                delete[] table;
+                throw;
+            }
+        }
+        ppRowPtrs = table;
+        pImageData = pixels;
+        bOwnsData = (data == nullptr);
+    } else if (!bOwnsData && data) {
+        if (!ppRowPtrs || iNumRows != rows) {
+            delete[] ppRowPtrs;
+            ppRowPtrs = nullptr;
+            ppRowPtrs = new T*[nRows];
+        }
+        pImageData = data;
+        bOwnsData = false;
+    } else {
+        return -5;
+    }
+    iNumRows = rows;
+    iNumCols = cols;
+    for (int r = 0; r < rows; ++r) ppRowPtrs[r] = pImageData + static_cast<size_t>(r) * static_cast<size_t>(cols);
+    return rows * cols;
+}
+
+template <class T>
+int ecMriSlice<T>::GetImageData(T* dst, int capacity, unsigned long) const
+{
+    const long long n = static_cast<long long>(iNumRows) * iNumCols;
+    if (n < 1 || !pImageData) return -10;
+    if (!dst) return -1;
+    if (n > capacity) return -2;
+    std::memcpy(dst, pImageData, static_cast<size_t>(n) * sizeof(T));
+    return static_cast<int>(n);
+}
+
+template class ecMriSlice<unsigned char>;
+template class ecMriSlice<short>;
+template class ecMriSlice<float>;
