@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs, from Debian's archive, what building and testing Quarn needs.
+# Safe to run again: packages already present are left as they are.
+set -euo pipefail
+packages=(
+  build-essential cmake pkg-config git
+  libgtest-dev libgmock-dev
+  python3 python3-pydicom python3-numpy
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
