@@ -10,5 +10,12 @@
 #include "MriSliceInformation.h"
 #include "RawHeaderInfo.h"
 #include "MriSlice.h"
+#include "DicomHeaderInfo.h"
+#include "read_dicom.h"
+#include "readnema.h"
+#include "readSiemens.h"
+#include "readSigna.h"
+#include "readGEM.h"
+#include "ReadMriSlice.h"
 
 #endif
