@@ -26,7 +26,7 @@ TEST(DicomPositionRecord, SettersParseBackslashSeparatedValues)
     EXPECT_DOUBLE_EQ(p.vPosition[0], -125.5);
     // Extra numbers are ignored; four significant digits are printed.
     EXPECT_EQ(p.SetPosition("123.456\\0\\1\\99", 0), 1);
-    EXPECT_EQ(p.Ascii(0).substr(0, 26), "vPosition = 123.5 0 1\nmRo");
+    EXPECT_EQ(p.Ascii(0).substr(0, 25), "vPosition = 123.5 0 1\nmRo");
 
     EXPECT_EQ(p.SetDirection("1\\0\\0\\0\\1\\0", 11), 1);
     EXPECT_NE(p.Ascii(0).find("mRowColDirs = 1 0 0 :0 1 0 \n"), std::string::npos);
