@@ -66,7 +66,10 @@ TEST(SliceOperations, MinimumAndMaximum)
     EXPECT_EQ(b.SetMaxMinValues(0), 256);
     EXPECT_EQ(b.GetMinVal(), 3);
     EXPECT_EQ(b.GetMaxVal(), 7);
-    EXPECT_FALSE(b.MaxMinValuesAreSet());
+    EXPECT_TRUE(b.MaxMinValuesAreSet());
+    EXPECT_TRUE(b.Resize(32, 16, 0));
+    EXPECT_FALSE(b.MaxMinValuesAreSet());  // new, unscanned pixels
+    EXPECT_EQ(b.GetMaxVal(), 7);           // the old values stay
 
     OpenSlice<short> s(16, 16, {-300, 12, 32767, -32768});
     short lo = 1, hi = 1;
@@ -75,6 +78,7 @@ TEST(SliceOperations, MinimumAndMaximum)
     EXPECT_EQ(hi, 32767);
     EXPECT_EQ(s.GetMinVal(), 0);  // the slice's fields are untouched
     EXPECT_EQ(s.GetMaxVal(), 255);
+    EXPECT_FALSE(s.MaxMinValuesAreSet());
 
     OpenSlice<float> f(16, 16, {2.5f});
     EXPECT_EQ(f.SetMaxMinValues(0), 256);
