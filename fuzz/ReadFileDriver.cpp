@@ -8,7 +8,8 @@
 // a crash, a sanitizer report or an uncaught exception ends the program
 // abnormally. With --memory-limit-mb the process may not allocate more than N
 // megabytes in one request, nor grow its address space by more than 2 N
-// megabytes: an attempt makes the program stop with status 3 and a message.
+// megabytes (plain build; the sanitized build bounds single requests only): an
+// attempt makes the program stop with status 3 and a message.
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -30,6 +31,10 @@
 #endif
 #endif
 
+#ifdef QUARN_DRIVER_ASAN
+#include <sanitizer/allocator_interface.h>
+#endif
+
 namespace {
 size_t gRequestLimit = 0;  // 0: no limit
 
@@ -39,6 +44,16 @@ size_t gRequestLimit = 0;  // 0: no limit
                  gRequestLimit);
     std::_Exit(3);
 }
+
+#ifdef QUARN_DRIVER_ASAN
+// In the sanitized build the sanitizer's allocator reports every allocation,
+// of malloc as well as of new, to a hook.
+void OnAllocation(const volatile void*, size_t size)
+{
+    if (gRequestLimit && size > gRequestLimit) RefuseRequest(size);
+}
+void OnRelease(const volatile void*) {}
+#endif
 
 // Address space now in use, from /proc/self/statm (pages).
 size_t AddressSpaceInUse()
@@ -62,6 +77,8 @@ void SetMemoryLimit(size_t megabytes)
     rlimit lim{};
     lim.rlim_cur = lim.rlim_max = AddressSpaceInUse() + 2 * gRequestLimit;
     if (setrlimit(RLIMIT_AS, &lim) != 0) std::perror("quarn_read_file: setrlimit");
+#else
+    __sanitizer_install_malloc_and_free_hooks(OnAllocation, OnRelease);
 #endif
 }
 
@@ -95,10 +112,6 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
 void operator delete[](void* p, size_t) noexcept { std::free(p); }
-#else
-// In the sanitized build the sanitizer's allocator enforces the request
-// bound, for malloc as well as for new.
-extern "C" const char* __asan_default_options() { return "max_allocation_size_mb=64:allocator_may_return_null=0"; }
 #endif
 
 int main(int argc, char** argv)

@@ -1,0 +1,147 @@
+#!/usr/bin/python3
+"""Writes small files whose headers claim far more data than they hold.
+
+Each reader must refuse them before allocating what they claim; the memory
+limit test (tests/reader_memory_limits.test.sh) runs every reader on every
+file under a memory limit. The files also seed the fuzzers.
+
+Usage: make_hostile_files.py OUTPUT_FOLDER      (writes the files)
+       make_hostile_files.py --check FOLDER     (exit 1 unless FOLDER holds exactly them)
+"""
+import os
+import struct
+import sys
+
+
+def implicit_le(group, element, value, length=None):
+    """An implicit little-endian element; `length` overrides the stated length."""
+    n = len(value) if length is None else length
+    return struct.pack('<HHI', group, element, n) + value
+
+
+def explicit_le(group, element, vr, value, length=None):
+    n = len(value) if length is None else length
+    if vr in (b'OB', b'OW', b'SQ', b'UN'):
+        return struct.pack('<HH', group, element) + vr + b'\0\0' + struct.pack('<I', n) + value
+    return struct.pack('<HH', group, element) + vr + struct.pack('<H', n) + value
+
+
+def pad(data, size):
+    return data + b'\0' * (size - len(data))
+
+
+def nema_group_start():
+    return implicit_le(0x0008, 0x0000, struct.pack('<I', 4))
+
+
+def dicom_nema_2gb_element():
+    # 140 bytes: long enough for the part 10 check at byte 128, and a patient
+    # name that claims 2 GB.
+    body = nema_group_start() + implicit_le(0x0010, 0x0010, b'', length=0x7FFFFFF0)
+    return pad(body, 140)
+
+
+def dicom_part10_2gb_element():
+    meta = explicit_le(0x0002, 0x0010, b'UI', b'1.2.840.10008.1.2.1\0')
+    meta = explicit_le(0x0002, 0x0000, b'UL', struct.pack('<I', len(meta))) + meta
+    body = explicit_le(0x0009, 0x0010, b'OB', b'', length=0x7FFFFFF0)
+    return b'\0' * 128 + b'DICM' + meta + pad(body, 24)
+
+
+def dicom_65535_square():
+    # Every value a complete slice needs, 65535 x 65535 16-bit pixels claimed,
+    # eight bytes of pixel data present.
+    body = nema_group_start()
+    body += implicit_le(0x0009, 0x0010, b'\0' * 60)  # private filler: the file passes 132 bytes
+    body += implicit_le(0x0018, 0x0050, b'1 ')
+    body += implicit_le(0x0028, 0x0010, struct.pack('<H', 0xFFFF))
+    body += implicit_le(0x0028, 0x0011, struct.pack('<H', 0xFFFF))
+    body += implicit_le(0x0028, 0x0030, b'1\\1 ')
+    body += implicit_le(0x0028, 0x0100, struct.pack('<H', 16))
+    body += implicit_le(0x7FE0, 0x0010, b'\x01\x02' * 4)
+    return body
+
+
+def gem_header(width, height, depth, compression, table_off=0, table_len=0, data_off=156, image_off=0):
+    h = bytearray(156)
+    h[0:4] = b'IMGF'
+    struct.pack_into('>iiiii', h, 4, data_off, width, height, depth, compression)
+    struct.pack_into('>ii', h, 64, table_off, table_len)
+    struct.pack_into('>ii', h, 132, 0, 1040)  # exam header at 0
+    struct.pack_into('>ii', h, 148, image_off, 1044)  # image header at 0
+    return bytes(h)
+
+
+def genesis_65535_square():
+    return pad(gem_header(65535, 65535, 16, 1), 1100)
+
+
+def genesis_4gb_line_table(compression):
+    return pad(gem_header(256, 256, 16, compression, table_off=156, table_len=-1), 1100)
+
+
+def genesis_2gb_line_table():
+    return pad(gem_header(1024, 1024, 16, 2, table_off=156, table_len=0x7FFFFFF0), 1100)
+
+
+def signa_32767_square():
+    control = bytearray(156)
+    control[0:4] = b'IMGF'
+    struct.pack_into('>i', control, 4, 400)  # pixel data at 400
+    struct.pack_into('>i', control, 16, 16)  # depth
+    struct.pack_into('>ii', control, 148, 156, 222)  # image header at 156, 222 bytes
+    image = bytearray(222)
+    struct.pack_into('>f', image, 26, 1.0)  # thickness
+    struct.pack_into('>hh', image, 30, 0x7FFF, 0x7FFF)  # columns, rows
+    struct.pack_into('>ff', image, 50, 1.0, 1.0)  # pixel sizes
+    return pad(bytes(control) + bytes(image), 420)
+
+
+def raw_65535_square():
+    # The raw factory entry's input: type byte (16-bit), the caller's header
+    # text, then the file bytes.
+    return pad(b'\x01<Axial: short>(65535,65535,1,1,1,1,1)\n', 100)
+
+
+FILES = {
+    'dicom_nema_2gb_element.dcm': dicom_nema_2gb_element,
+    'dicom_part10_2gb_element.dcm': dicom_part10_2gb_element,
+    'dicom_65535x65535.dcm': dicom_65535_square,
+    'genesis_65535x65535.fre': genesis_65535_square,
+    'genesis_packed_4gb_line_table.fre': lambda: genesis_4gb_line_table(2),
+    'genesis_compressed_packed_4gb_line_table.fre': lambda: genesis_4gb_line_table(4),
+    'genesis_packed_2gb_line_table.fre': genesis_2gb_line_table,
+    'signa_32767x32767.img': signa_32767_square,
+    'raw_65535x65535.in': raw_65535_square,
+}
+
+
+def main():
+    check = sys.argv[1:2] == ['--check']
+    folder = sys.argv[2] if check else sys.argv[1]
+    bad = False
+    for name, make in FILES.items():
+        data = make()
+        path = os.path.join(folder, name)
+        if check:
+            try:
+                with open(path, 'rb') as f:
+                    same = f.read() == data
+            except OSError:
+                same = False
+            if not same:
+                print('out of date: ' + path)
+                bad = True
+        else:
+            with open(path, 'wb') as f:
+                f.write(data)
+    if check:
+        extra = set(os.listdir(folder)) - set(FILES) - {'README.md'}
+        for name in sorted(extra):
+            print('not written by this script: ' + name)
+            bad = True
+    return 1 if bad else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
