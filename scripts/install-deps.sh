@@ -6,6 +6,7 @@ packages=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev
   python3 python3-pydicom python3-numpy
+  clang-14 libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
