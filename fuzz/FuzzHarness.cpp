@@ -26,7 +26,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    quarn_fuzz::ResetReadingState();
     Entry().run(data, size);
     return 0;
 }

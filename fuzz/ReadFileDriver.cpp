@@ -152,8 +152,7 @@ int main(int argc, char** argv)
     if (limitMb) SetMemoryLimit(limitMb);
     for (size_t f = 0; f < files.size(); ++f) {
         for (const auto* e : entries) {
-            quarn_fuzz::ResetReadingState();
-            e->run(files[f].data(), files[f].size());
+                    e->run(files[f].data(), files[f].size());
             std::printf("%s %s: read\n", e->name, argv[i + static_cast<int>(f)]);
         }
     }

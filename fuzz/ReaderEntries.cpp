@@ -58,11 +58,54 @@ void RemoveScratch()
 
 std::string InputPath() { return ScratchDir() + "/input"; }
 
+// The DICOM pixel reader takes the byte order the element reader found last;
+// a header read of an empty stream puts it back to little-endian, as in a
+// freshly loaded library.
+void ResetDicomByteOrder()
+{
+#if QUARN_HAVE_DICOM
+    static char one[1];
+    if (FILE* fp = fmemopen(one, sizeof one, "rb")) {  // too short for an element: the read stops at once
+        ecRawHeaderInfo h;
+        try {
+            (void)read_dicom_data_raw_header(fp, &h, nullptr, 0);
+        } catch (const ecError&) {
+        }
+        std::fclose(fp);
+    }
+#endif
+}
+
 #if QUARN_HAVE_GENESIS
 // Genesis reads leave temporary files behind; they go to a folder of their
 // own inside the scratch folder and are removed after every input.
 std::string GenesisTempDir() { return ScratchDir() + "/genesis"; }
+
+// The Genesis stream reader decodes with the header block the last file read
+// left; a file of zeros clears it, as in a freshly loaded library.
+void ResetGenesisHeader()
+{
+    static const uint8_t zeros[156] = {};
+    static std::string zeroFile;
+    if (zeroFile.empty()) {
+        zeroFile = ScratchDir() + "/zeros";
+        FILE* fp = std::fopen(zeroFile.c_str(), "wb");
+        if (!fp || std::fwrite(zeros, 1, sizeof zeros, fp) != sizeof zeros || std::fclose(fp) != 0) std::abort();
+    }
+    ecMriSlice<short> s;
+    (void)s.ReadGEMFile(zeroFile.c_str(), nullptr);
+    RemoveFilesIn(GenesisTempDir());
+}
 #endif
+
+// Puts back the process-wide state that reading the given file type consults.
+void ResetStateFor(MriFileType type)
+{
+    if (type == MriDicom) ResetDicomByteOrder();
+#if QUARN_HAVE_GENESIS
+    if (type == MriGenesis) ResetGenesisHeader();
+#endif
+}
 
 // Touches every pixel of a slice that claims to hold some, so that a buffer
 // smaller than its rows x columns or a wrong row table shows up under the
@@ -111,7 +154,7 @@ void ReadThroughFactory(const char* path, MriFileType type, ecRawHeaderInfo* hdr
         unsigned long options;
     } runs[] = {{false, 0}, {true, 0}, {(size & 1) != 0, 0x10000}};
     for (const auto& run : runs) {
-        ResetReadingState();
+        ResetStateFor(type);
         try {
             std::unique_ptr<ecMriSliceBase> slice(ReadMriSlice(path, type, hdr, run.display, run.options));
             if (slice) CheckAnySlice(slice.get());
@@ -166,7 +209,7 @@ void SliceFactoryGenesis(const uint8_t* d, size_t n) { SliceFactoryOf(MriGenesis
 template <class T>
 void ReadDicomSliceAs(const char* path)
 {
-    ResetReadingState();
+    ResetDicomByteOrder();
     ecMriSlice<T> s;
     try {
         if (s.ReadDICOMFile(path, 0, nullptr) == 1) CheckSlice(s);
@@ -274,7 +317,7 @@ void SignaFile(const uint8_t* data, size_t size)
 template <class T>
 void ReadGenesisAs(const char* path)
 {
-    ResetReadingState();
+    ResetGenesisHeader();
     ecMriSlice<T> s;
     if (s.ReadGEMFile(path, nullptr) == 1) CheckSlice(s);
     // The stream reader decodes with the header the file reader just left.
@@ -363,36 +406,6 @@ const char* WriteInputFile(const uint8_t* data, size_t size)
         std::abort();
     }
     return path.c_str();
-}
-
-void ResetReadingState()
-{
-    // The DICOM pixel reader takes the byte order the element reader found
-    // last; a header read of an empty stream puts it back to little-endian.
-    if (FILE* fp = std::tmpfile()) {
-#if QUARN_HAVE_DICOM
-        ecRawHeaderInfo h;
-        try {
-            (void)read_dicom_data_raw_header(fp, &h, nullptr, 0);
-        } catch (const ecError&) {
-        }
-#endif
-        std::fclose(fp);
-    }
-#if QUARN_HAVE_GENESIS
-    // The Genesis stream reader decodes with the header block the last file
-    // read left; a file of zeros clears it.
-    static const uint8_t zeros[156] = {};
-    static std::string zeroFile;
-    if (zeroFile.empty()) {
-        zeroFile = ScratchDir() + "/zeros";
-        FILE* fp = std::fopen(zeroFile.c_str(), "wb");
-        if (!fp || std::fwrite(zeros, 1, sizeof zeros, fp) != sizeof zeros || std::fclose(fp) != 0) std::abort();
-    }
-    ecMriSlice<short> s;
-    (void)s.ReadGEMFile(zeroFile.c_str(), nullptr);
-    RemoveFilesIn(GenesisTempDir());
-#endif
 }
 
 const std::vector<ReaderEntry>& Entries()

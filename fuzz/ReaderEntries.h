@@ -1,7 +1,9 @@
 // The reading entry points that take bytes from a file, each wrapped as one
 // function of a byte string. The libFuzzer harnesses and the file driver
 // (quarn_read_file) share them, so a fuzzing finding replays through the
-// same code in the ordinary test suite.
+// same code in the ordinary test suite. Before each read an entry puts back
+// the process-wide state that the reader consults (as a freshly loaded
+// library has it), so an input reads the same way whatever came before it.
 #ifndef QUARN_FUZZ_READERENTRIES_H
 #define QUARN_FUZZ_READERENTRIES_H
 
@@ -22,11 +24,6 @@ struct ReaderEntry {
 const std::vector<ReaderEntry>& Entries();
 // The entry of the given name, or null.
 const ReaderEntry* FindEntry(const std::string& name);
-
-// Brings the process-wide reading state back to what a freshly loaded
-// library has, so that each input is read the same way whatever was read
-// before it. Every entry calls it first.
-void ResetReadingState();
 
 // Private working folder of this process (created on first use, removed at
 // exit) and the file every entry hands to the readers.
