@@ -29,7 +29,7 @@ enum MriFileType {
 };
 
 // Slice planes; single bits.
-enum SliceType {
+enum SliceType : int {
     SliceUnknown = 0,
     SliceAxial = 2,
     SliceSagittal = 4,
