@@ -1,6 +1,7 @@
 // Reading headerless raw slice files into typed slices, and the 2 x 2 halving.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -60,10 +61,10 @@ TEST(RawSliceReading, SixteenBitAtStartEndAndOffset)
     const int W = 256, H = 256;
     const auto block = Le16Block(W, H, false);
     // The same block with a 1000-byte header in front and 37 bytes after it.
-    std::vector<unsigned char> withHeader(1000, 0xAB);
-    withHeader.insert(withHeader.end(), block.begin(), block.end());
-    std::vector<unsigned char> withBoth = withHeader;
-    withBoth.insert(withBoth.end(), 37, 0xCD);
+    std::vector<unsigned char> withHeader(1000 + block.size(), 0xAB);
+    std::copy(block.begin(), block.end(), withHeader.begin() + 1000);
+    std::vector<unsigned char> withBoth(withHeader.size() + 37, 0xCD);
+    std::copy(withHeader.begin(), withHeader.end(), withBoth.begin());
     testutil::WriteFile(dir.file("plain.raw"), block);
     testutil::WriteFile(dir.file("header.raw"), withHeader);
     testutil::WriteFile(dir.file("both.raw"), withBoth);
