@@ -32,7 +32,10 @@
 #endif
 
 #ifdef QUARN_DRIVER_ASAN
-#include <sanitizer/allocator_interface.h>
+// From the sanitizer runtime's allocator interface (its header does not come
+// with every compiler).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onAllocation)(const volatile void*, size_t),
+                                                        void (*onRelease)(const volatile void*));
 #endif
 
 namespace {

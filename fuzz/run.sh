@@ -9,8 +9,8 @@
 # the test data, samples/ when present, fuzz/seeds and the kept regression
 # inputs) and are reused by later runs. Findings (crash-*, leak-*, timeout-*,
 # oom-*) land in build-fuzz/findings/<harness>/; the script then exits with
-# status 1. Each run appends a line with its time and number of executions to
-# build-fuzz/fuzzing-time.log.
+# status 1. Each run appends a line with its time (wall clock and CPU) and
+# number of executions to build-fuzz/fuzzing-time.log.
 #
 # Environment: QUARN_FUZZ_CXX (default clang++-14), QUARN_FUZZ_BUILD (default
 # build-fuzz), QUARN_FUZZ_JOBS (build parallelism, default 2).
@@ -92,20 +92,23 @@ for h in "${harnesses[@]}"; do
   log="$build/fuzz-$h.log"
   echo "== $h: ${seconds} s on $(find "$corpus" -type f | wc -l) corpus files"
   set +e
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  TIMEFORMAT='%U %S'
+  { time ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     "$build/fuzz/fuzz_$h" "$corpus" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
-    -malloc_limit_mb=256 -max_len=1048576 -print_final_stats=1 -artifact_prefix="$findings/" >"$log" 2>&1
+    -malloc_limit_mb=256 -max_len=1048576 -print_final_stats=1 -artifact_prefix="$findings/" >"$log" 2>&1; } \
+    2>"$log.cpu"
   rc=$?
   set -e
+  cpu=$(awk '{printf "%d", $1 + $2}' "$log.cpu" 2>/dev/null || echo '?')
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -1)
-  echo "$(date -u +%Y-%m-%dT%H:%M:%SZ) $h seconds=${took:-?} runs=${runs:-?} exit=$rc" >>"$build/fuzzing-time.log"
+  echo "$(date -u +%Y-%m-%dT%H:%M:%SZ) $h seconds=${took:-?} cpu_seconds=${cpu:-?} runs=${runs:-?} exit=$rc" >>"$build/fuzzing-time.log"
   if [ $rc -ne 0 ] || [ -n "$(ls -A "$findings")" ]; then
     echo "!! $h: finding (exit $rc); see $log and $findings"
     tail -n 40 "$log"
     status=1
   else
-    echo "   $h: ${runs:-?} runs in ${took:-?} s, no finding"
+    echo "   $h: ${runs:-?} runs in ${took:-?} s (${cpu:-?} CPU s), no finding"
   fi
 done
 exit $status
