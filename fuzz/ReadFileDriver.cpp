@@ -58,6 +58,7 @@ void OnAllocation(const volatile void*, size_t size)
 void OnRelease(const volatile void*) {}
 #endif
 
+#ifndef QUARN_DRIVER_ASAN
 // Address space now in use, from /proc/self/statm (pages).
 size_t AddressSpaceInUse()
 {
@@ -69,6 +70,7 @@ size_t AddressSpaceInUse()
     }
     return static_cast<size_t>(pages) * 4096u;
 }
+#endif
 
 void SetMemoryLimit(size_t megabytes)
 {
