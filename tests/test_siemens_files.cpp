@@ -276,6 +276,12 @@ TEST(SiemensFiles, PixelsInEachPixelType)
     ecMriSlice<float> fl;
     EXPECT_EQ(ReadSlice(fl, path), -56);
 
+    // New pixels in the same storage have not been scanned for their extremes.
+    ASSERT_EQ(s.SetMaxMinValues(0), 256);
+    ASSERT_TRUE(s.MaxMinValuesAreSet());
+    ASSERT_EQ(ReadSlice(s, path), 1);
+    EXPECT_FALSE(s.MaxMinValuesAreSet());
+
     // Reading a larger slice into the same object replaces its storage.
     f.fovHeight = 32.0;
     f.pixels.assign(512, 3);

@@ -228,7 +228,11 @@ TEST(SignaFiles, PixelsBecomeHostValuesForEachPixelType)
     EXPECT_EQ(s.GetRawHeaderInfo()->DataType, 98);
 
     // Reading again into the same slice replaces the pixels (the sanitizer
-    // build checks that nothing leaks).
+    // build checks that nothing leaks); new pixels have not been scanned.
+    ASSERT_EQ(s.SetMaxMinValues(0), 256);
+    EXPECT_EQ(s.GetMinVal(), -32768);
+    ASSERT_EQ(ReadSlice(s, path), 1);
+    EXPECT_FALSE(s.MaxMinValuesAreSet());
     f.pixels[0] = 77;
     f.rows = 32;
     f.pixels.resize(512, 5);

@@ -92,6 +92,7 @@ int ecMriSlice<T>::GetSiemensImage(FILE* stream, unsigned long, unsigned long, v
     if (static_cast<long long>(rows) * cols > static_cast<long long>(iNumRows) * iNumCols) return -3;
 
     const size_t rowBytes = static_cast<size_t>(cols) * sizeof(T);
+    bMaxMinSet = false;  // the pixels are about to change
     const size_t got = std::fread(pImageData, rowBytes, static_cast<size_t>(rows), stream);
     if (got < static_cast<size_t>(rows)) return -6;
     // The file holds big-endian 16-bit pixels: exchange each pair of bytes.

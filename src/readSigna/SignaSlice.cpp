@@ -123,6 +123,7 @@ int ecMriSlice<T>::GetSignaImage(FILE* stream, unsigned long pixelCount, unsigne
     pImageData = dest;
     bOwnsData = allocated;
     ppRowPtrs = table;
+    bMaxMinSet = false;  // the new pixels have not been scanned
     for (int i = 0; i < iNumRows; ++i) ppRowPtrs[i] = pImageData + static_cast<size_t>(i) * static_cast<size_t>(iNumCols);
     return 1;
 }
