@@ -4,7 +4,7 @@
 
 // Source file formats. The library reads 1, 4, 5, 6, 8, 9, 11 and 13; the other
 // values up to 20 exist but no reader handles them.
-enum MriFileType {
+enum MriFileType : int {
     MriNone = 0,
     MriGenesis = 1,
     MriFileType2 = 2,
@@ -28,8 +28,9 @@ enum MriFileType {
     MriFileType20 = 20,
 };
 
-// Slice planes; single bits.
-enum SliceType {
+// Slice planes; single bits. Both enumerations have int as their underlying
+// type, so that a record can hold any value a file or a caller gives.
+enum SliceType : int {
     SliceUnknown = 0,
     SliceAxial = 2,
     SliceSagittal = 4,
