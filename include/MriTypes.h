@@ -28,8 +28,7 @@ enum MriFileType : int {
     MriFileType20 = 20,
 };
 
-// Slice planes; single bits. Both enumerations have int as their underlying
-// type, so that a record can hold any value a file or a caller gives.
+// Slice planes; single bits.
 enum SliceType : int {
     SliceUnknown = 0,
     SliceAxial = 2,
