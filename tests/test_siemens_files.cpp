@@ -6,10 +6,12 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "MriSlice.h"
+#include "ReadMriSlice.h"
 #include "ScannerFileWriter.h"
 #include "TestUtil.h"
 #include "ecError.h"
@@ -388,4 +390,19 @@ TEST(SiemensFiles, ScanStopsAtTheFirstFailure)
     EXPECT_EQ(firstHeader.iImageNum, 0);  // not given on failure
     names = {dir.file("missing")};
     EXPECT_EQ(FindSiemensFileImageRange(names, first, last, headers, nullptr, 0), -102);
+}
+
+TEST(SiemensFiles, FactoryReadsADisplaySlice)
+{
+    TempDir dir;
+    scanfiles::SiemensFile f;
+    f.pixels.assign(256, 40);
+    f.pixels[5] = 0x0102;
+    const std::string path = WriteSiemens(dir, "disp.ima", f);
+    std::unique_ptr<ecMriSliceBase> slice(ReadMriSlice(path.c_str(), MriSiemens, nullptr, true, 0));
+    auto* s = dynamic_cast<ecMriSlice<short>*>(slice.get());
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->GetPixels()[5], 0x0102);
+    EXPECT_EQ(s->GetRowPointers()[15][15], 40);
+    EXPECT_EQ(s->GetSliceInformation()->sManufacturer, "SIEMENS");
 }

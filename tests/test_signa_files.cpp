@@ -6,10 +6,12 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "MriSlice.h"
+#include "ReadMriSlice.h"
 #include "ScannerFileWriter.h"
 #include "TestUtil.h"
 #include "ecError.h"
@@ -447,4 +449,16 @@ TEST(SignaFiles, ForeignFloatWords)
     EXPECT_EQ(ConvertToIntel(nullptr, f), -1);
     EXPECT_EQ(ConvertToIntel(nullptr, d), -1);
     EXPECT_EQ(f, 3.0f);
+}
+
+TEST(SignaFiles, FactoryReadsADisplaySlice)
+{
+    const std::string path = DataPath("genesis/c_vf1211.fre");
+    std::unique_ptr<ecMriSliceBase> slice(ReadMriSlice(path.c_str(), MriSigna, nullptr, true, 0));
+    auto* s = dynamic_cast<ecMriSlice<short>*>(slice.get());
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->GetNumRows(), 512);
+    EXPECT_EQ(testutil::Fnv1a64Le16(s->GetPixels(), 512 * 512), 0x2b9a4f0e634c3b6cull);
+    // A file with no "IMGF" gives no slice.
+    EXPECT_EQ(ReadMriSlice(DataPath("ge_other/I.001").c_str(), MriSigna, nullptr, true, 0), nullptr);
 }

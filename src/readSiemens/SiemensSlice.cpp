@@ -66,7 +66,7 @@ int ecMriSlice<T>::GetSiemensFile(const char* fileName, unsigned long flags, voi
         std::fclose(fp);
         return -6 - 50;
     }
-    if (!Resize(cols, rows, 0)) {
+    if (!ecMriSlice<T>::Resize(cols, rows, 0)) {  // the plain slice's storage, also in a display slice
         std::fclose(fp);
         return -3;
     }

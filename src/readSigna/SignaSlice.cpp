@@ -65,7 +65,7 @@ int ecMriSlice<T>::GetSignaFile(const char* fileName, unsigned long flags, void*
         std::fclose(fp);
         throw ecError("Short count on image read", 1, 0, -1, -1);
     }
-    if (!Resize(cols, rows, 0)) {
+    if (!ecMriSlice<T>::Resize(cols, rows, 0)) {  // the plain slice's storage, also in a display slice
         std::fclose(fp);
         return -3;
     }
