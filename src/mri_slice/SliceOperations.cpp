@@ -30,6 +30,7 @@ bool ecMriSlice<T>::Resize(int nCols, int nRows, unsigned long)
     bOwnsData = true;
     iNumCols = nCols;
     iNumRows = nRows;
+    bMaxMinSet = false;  // the new pixels have not been scanned
     for (int r = 0; r < nRows; ++r) ppRowPtrs[r] = pImageData + static_cast<size_t>(r) * static_cast<size_t>(nCols);
     return true;
 }
@@ -56,7 +57,9 @@ int ecMriSlice<T>::SetMaxMinValues(unsigned long options)
 {
     if (!pImageData) return -1;
     if (static_cast<long long>(iNumRows) * iNumCols < 1) return -2;
-    return static_cast<int>(ecMriSlice<T>::FindImageMaxMin(tMinVal, tMaxVal, options));
+    const int n = static_cast<int>(ecMriSlice<T>::FindImageMaxMin(tMinVal, tMaxVal, options));
+    bMaxMinSet = true;
+    return n;
 }
 
 template <class T>

@@ -1,0 +1,157 @@
+// Resizing, minimum and maximum, histograms and saving the pixels of a slice.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "Quarn.h"
+#include "TestUtil.h"
+
+namespace {
+template <class T>
+class OpenSlice : public ecMriSlice<T> {
+public:
+    using ecMriSlice<T>::SetupStorage;
+    T* Pixels() { return this->pImageData; }
+    // A slice of cols x rows holding `values` repeated.
+    OpenSlice(int cols, int rows, const std::vector<T>& values)
+    {
+        ecRawHeaderInfo h;
+        h.bIsValid = true;
+        h.ImagePlane = SliceAxial;
+        h.iNumPix = cols;
+        h.iNumPixY = rows;
+        SetupStorage(&h, 0, nullptr);
+        for (int i = 0; i < cols * rows; ++i) Pixels()[i] = values[static_cast<size_t>(i) % values.size()];
+    }
+    OpenSlice() = default;
+};
+}  // namespace
+
+TEST(SliceOperations, ResizeBoundsAndOwnership)
+{
+    ecMriSlice<short> s;
+    EXPECT_FALSE(s.Resize(15, 256, 0));
+    EXPECT_FALSE(s.Resize(256, 1025, 0));
+    EXPECT_FALSE(s.Resize(1025, 16, 0));
+    EXPECT_TRUE(s.Resize(16, 16, 0));
+    EXPECT_EQ(s.GetNumRows(), 16);
+    EXPECT_TRUE(s.OwnsData());
+    const short* before = s.GetPixels();
+    EXPECT_TRUE(s.Resize(16, 16, 0));  // same size: nothing changes
+    EXPECT_EQ(s.GetPixels(), before);
+    EXPECT_TRUE(s.Resize(1024, 20, 0));
+    EXPECT_EQ(s.GetNumCols(), 1024);
+    EXPECT_EQ(s.GetNumRows(), 20);
+    EXPECT_EQ(s.GetRowPointers()[19], s.GetPixels() + 19 * 1024);
+
+    // A caller's buffer is left alone; afterwards the slice owns a new one.
+    std::vector<short> mine(64 * 64, 7);
+    OpenSlice<short> c;
+    ecRawHeaderInfo h;
+    h.bIsValid = true;
+    h.ImagePlane = SliceAxial;
+    h.iNumPix = h.iNumPixY = 64;
+    ASSERT_EQ(c.SetupStorage(&h, 0, mine.data()), 4096);
+    EXPECT_TRUE(c.Resize(32, 64, 0));
+    EXPECT_TRUE(c.OwnsData());
+    EXPECT_NE(c.GetPixels(), mine.data());
+    EXPECT_EQ(mine[4095], 7);
+    EXPECT_EQ(c.GetRowPointers()[63], c.GetPixels() + 63 * 32);
+}
+
+TEST(SliceOperations, MinimumAndMaximum)
+{
+    OpenSlice<unsigned char> b(16, 16, {3, 7, 5});
+    EXPECT_EQ(b.SetMaxMinValues(0), 256);
+    EXPECT_EQ(b.GetMinVal(), 3);
+    EXPECT_EQ(b.GetMaxVal(), 7);
+    EXPECT_TRUE(b.MaxMinValuesAreSet());
+    EXPECT_TRUE(b.Resize(32, 16, 0));
+    EXPECT_FALSE(b.MaxMinValuesAreSet());  // new, unscanned pixels
+    EXPECT_EQ(b.GetMaxVal(), 7);           // the old values stay
+
+    OpenSlice<short> s(16, 16, {-300, 12, 32767, -32768});
+    short lo = 1, hi = 1;
+    EXPECT_EQ(s.FindImageMaxMin(lo, hi, 0), 256);
+    EXPECT_EQ(lo, -32768);
+    EXPECT_EQ(hi, 32767);
+    EXPECT_EQ(s.GetMinVal(), 0);  // the slice's fields are untouched
+    EXPECT_EQ(s.GetMaxVal(), 255);
+    EXPECT_FALSE(s.MaxMinValuesAreSet());
+
+    OpenSlice<float> f(16, 16, {2.5f});
+    EXPECT_EQ(f.SetMaxMinValues(0), 256);
+    EXPECT_FLOAT_EQ(f.GetMinVal(), 2.5f);
+    EXPECT_FLOAT_EQ(f.GetMaxVal(), 2.5f);
+    // The three-argument Decimate recomputes the same values.
+    f.Pixels()[3] = -1.0f;
+    EXPECT_EQ(f.Decimate(2, nullptr, 0), 256);
+    EXPECT_FLOAT_EQ(f.GetMinVal(), -1.0f);
+
+    ecMriSlice<short> empty;
+    EXPECT_EQ(empty.SetMaxMinValues(0), -1);
+    EXPECT_EQ(empty.FindImageMaxMin(lo, hi, 0), -1);
+    EXPECT_EQ(empty.Decimate(2, nullptr, 0), -1);
+}
+
+TEST(SliceOperations, HistogramCountsEveryPixel)
+{
+    OpenSlice<short> s(16, 16, {0, 10, 20, 30, 99, -5, 200});
+    ecHistogram<short> h(10, 0, 100);
+    EXPECT_EQ(s.FillHistogram(&h, 0), 1);
+    EXPECT_EQ(h.GetTotal(), 256u);
+    // 256 = 36 * 7 + 4: the first four values occur 37 times.
+    EXPECT_EQ(h.GetCount(0), 37u + 36u);  // 0 and -5 (below the range)
+    EXPECT_EQ(h.GetCount(1), 37u);
+    EXPECT_EQ(h.GetCount(3), 37u);
+    EXPECT_EQ(h.GetCount(9), 36u + 36u);  // 99 and 200 (above the range)
+
+    ecHistogram<float> other(10, 0, 100);
+    EXPECT_EQ(s.FillHistogram(nullptr, 0), -1);
+    EXPECT_EQ(s.FillHistogram(&other, 0), -2);
+    ecHistogram<short> notReady(10, 5, 5);
+    EXPECT_EQ(s.FillHistogram(&notReady, 0), -3);
+    ecMriSlice<short> empty;
+    EXPECT_EQ(empty.FillHistogram(&h, 0), -4);
+}
+
+TEST(SliceOperations, SavedFileLayout)
+{
+    testutil::TempDir dir;
+    OpenSlice<short> s(16, 16, {0x1234, -2});
+    EXPECT_EQ(s.SaveImageData(dir.file("bare.raw").c_str(), 1), 1);
+    const auto bare = testutil::ReadFile(dir.file("bare.raw"));
+    ASSERT_EQ(bare.size(), 512u);
+    EXPECT_EQ(std::memcmp(bare.data(), s.GetPixels(), 512), 0);  // host byte order
+
+    EXPECT_EQ(s.SaveImageData(dir.file("full.raw").c_str(), 0), 1);
+    const auto full = testutil::ReadFile(dir.file("full.raw"));
+    ASSERT_EQ(full.size(), 524u);
+    const unsigned char head[12] = {0, 0, 0, 0, 16, 0, 16, 0, 98, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(full.data(), head, 12), 0);
+    EXPECT_EQ(std::memcmp(full.data() + 12, bare.data(), 512), 0);
+
+    OpenSlice<float> f(1024, 16, {1.5f});
+    EXPECT_EQ(f.SaveImageData(dir.file("f.raw").c_str(), 0), 1);
+    const auto ff = testutil::ReadFile(dir.file("f.raw"));
+    ASSERT_EQ(ff.size(), 12u + 1024u * 16u * 4u);
+    const unsigned char fhead[12] = {0, 0, 0, 0, 0x00, 0x04, 16, 0, 114, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(ff.data(), fhead, 12), 0);
+
+    ecMriSlice<short> empty;
+    EXPECT_EQ(s.SaveImageData(nullptr, 0), -1);
+    EXPECT_EQ(empty.SaveImageData(dir.file("e.raw").c_str(), 0), -2);
+    EXPECT_EQ(s.SaveImageData(dir.file("no/such/folder/x.raw").c_str(), 0), -3);
+    if (access("/dev/full", W_OK) == 0) {
+        EXPECT_EQ(s.SaveImageData("/dev/full", 1), -11);
+    }
+
+    RawImageDataHeader a, b;
+    a.nCols = 3;
+    a.nRows = 4;
+    a.DataType = 98;
+    EXPECT_EQ(a == b, 0);
+    b = a;
+    EXPECT_EQ(a == b, 1);
+}
