@@ -9,10 +9,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "MriSlice.h"
+#include "MriSliceImg.h"
+#include "ReadMriSlice.h"
 #include "TestUtil.h"
 #include "ecError.h"
 #include "readGEM.h"
@@ -188,6 +191,45 @@ TEST_F(GenesisFiles, RealCtSlicesGiveTheIndependentReadersPixels)
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(blocks.Exam) + 305, 2), "CT");
         EXPECT_EQ(HostAt<int16_t>(blocks.Image, 12), f.imageNumber);
     }
+}
+
+TEST_F(GenesisFiles, TheFactorysDisplaySliceShowsTheImage)
+{
+    const char* real[] = {"c_vf1122.fre", "c_vf1123.fre", "c_vf1210.fre", "c_vf1211.fre"};
+    const uint64_t hashes[] = {0xb1e6792f4c251fe9ull, 0xa631a22bd9994f06ull, 0x3d100ee233d1f90aull,
+                               0x2b9a4f0e634c3b6cull};
+    const short maxima[] = {3199, 3174, 2667, 2573};
+    const int imageNumbers[] = {122, 123, 214, 215};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(real[i]);
+        const std::string name = testutil::DataPath(std::string("genesis/") + real[i]);
+        std::unique_ptr<ecMriSliceBase> base(ReadMriSlice(name.c_str(), MriGenesis, nullptr, true, 0));
+        auto* s = dynamic_cast<ecMriSliceImg<short>*>(base.get());
+        ASSERT_NE(s, nullptr);
+        std::vector<short> pixels(512 * 512);
+        ASSERT_EQ(s->GetImageData(pixels.data(), 512 * 512, 0), 512 * 512);
+        EXPECT_EQ(testutil::Fnv1a64Le16(pixels.data(), pixels.size()), hashes[i]);
+        EXPECT_EQ(s->GetImagePixels(), s->GetPixels());  // one buffer, shared with the image part
+        EXPECT_EQ(s->GetMaxVal(), maxima[i]);
+        EXPECT_EQ(s->GetMinVal(), 0);
+        ecRawHeaderInfo h;
+        ASSERT_EQ(s->GetRawHeaderInfo(h, 0), 1);
+        EXPECT_EQ(std::vector<int>({h.iNumPix, h.iNumPixY, h.iImageNum, h.FileType}),
+                  std::vector<int>({512, 512, imageNumbers[i], MriGenesis}));
+    }
+    // A generated compressed-and-packed image, through the same road.
+    std::unique_ptr<ecMriSliceBase> base(ReadMriSlice(Fixture(4, 16).c_str(), MriGenesis, nullptr, true, 0));
+    auto* s = dynamic_cast<ecMriSliceImg<short>*>(base.get());
+    ASSERT_NE(s, nullptr);
+    std::vector<short> pixels(kWidth * kHeight);
+    ASSERT_EQ(s->GetImageData(pixels.data(), kWidth * kHeight, 0), kWidth * kHeight);
+    EXPECT_EQ(pixels, Expected(4, 16));
+    // A file the reader refuses gives no slice rather than an empty one.
+    std::vector<unsigned char> notGem = testutil::ReadFile(Fixture(4, 16));
+    notGem[0] = 'J';
+    TempDir dir;
+    testutil::WriteFile(dir.file("not.fre"), notGem);
+    EXPECT_EQ(ReadMriSlice(dir.file("not.fre").c_str(), MriGenesis, nullptr, true, 0), nullptr);
 }
 
 TEST(GenesisHeaderBlocks, WideFieldsAreConvertedWholeAndOthersLeftAlone)
