@@ -66,8 +66,8 @@ def detect_file_type(path):
     """The file type of a slice file, from its own bytes.
 
     "DICM" at byte 128: MriDicom (DICOM part 10). "IMGF" at byte 0: MriSigna
-    (GE Signa / Genesis files share it; pass type=MriGenesis to read with the
-    Genesis reader). "SIEMENS" at byte 96 of a file of at least 6144 bytes:
+    (GE Signa and Genesis files share it; read() takes such files with the
+    Genesis reader, scan() with the Signa scan). "SIEMENS" at byte 96 of a file of at least 6144 bytes:
     MriSiemens. A first element group of 1 to 8 (little-endian): MriDicom
     (ACR-NEMA, no preamble). Anything else raises QuarnError: headerless raw
     files cannot be recognised and need type= and header=.
@@ -91,7 +91,8 @@ def detect_file_type(path):
 def read(path, type=None, header=None, display=True, options=0):
     """Reads one slice file into a Slice.
 
-    type: a MriFileType, or None to detect it from the file's bytes.
+    type: a MriFileType, or None to detect it from the file's bytes ("IMGF"
+    files are then read with the Genesis reader).
     header: a RawHeaderInfo describing a raw file (required for raw types).
     display: a display slice (every format); False reads raw files into a
     plain slice. options: the library's option bits (0x10000 halves raw
@@ -99,6 +100,10 @@ def read(path, type=None, header=None, display=True, options=0):
     """
     if type is None:
         type = detect_file_type(path)
+        if type == MriFileType.MriSigna:
+            # "IMGF" files: the Genesis reader decodes all four storage
+            # methods of these files into the slice.
+            type = MriFileType.MriGenesis
     if type in _RAW_TYPES and header is None:
         raise ValueError("raw files have no header of their own: pass header=RawHeaderInfo describing them")
     if header is not None and not isinstance(header, RawHeaderInfo):
@@ -119,7 +124,8 @@ def scan(paths, type=None):
     list of DicomHeaderInfo in the order of paths).
 
     type: MriDicom, MriSiemens, MriSigna or MriGenesis (the XImg scan), or
-    None to detect it from the first file. DICOM series are also checked for
+    None to detect it from the first file ("IMGF" files: the Signa scan,
+    which reads their image numbers and geometry). DICOM series are also checked for
     consistency; a negative verdict raises QuarnError with its status. Sort
     the headers by image number with sorted(headers).
     """
