@@ -6,6 +6,8 @@
 
 #include "MriTypes.h"
 #include "ecBase.h"
+#include "LabeledState.h"
+#include "ecXml.h"
 #include "ecError.h"
 #include "MriSliceInformation.h"
 #include "RawHeaderInfo.h"

@@ -38,7 +38,9 @@ public:
     // <InstanceType>…</InstanceType><bDirtyFlag>…</bDirtyFlag>", numbers as
     // unsigned 32-bit decimals. Returns true.
     bool WriteXml(std::ostream& os);
-    // Sets the five fields from the elements of the same names.
+    // Sets the five fields from the elements of the same names, read as
+    // 32-bit numbers (4294967295 gives -1) and a flag; a missing element
+    // gives 0 or false, as the cursor answers for it. Returns true.
     bool ReadXml(ecXml& x);
 
 protected:
