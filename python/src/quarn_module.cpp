@@ -79,6 +79,17 @@ py::str Latin1(const std::string& s)
     return py::reinterpret_steal<py::str>(o);
 }
 
+// Texts going into the library: str taken as Latin-1 (the reverse of
+// Latin1 above; other characters raise UnicodeEncodeError, a ValueError), or
+// bytes as they are.
+std::string TextArg(const py::object& text)
+{
+    if (py::isinstance<py::bytes>(text)) return text.cast<std::string>();
+    if (!py::isinstance<py::str>(text))
+        throw py::type_error("expected str or bytes, not " + std::string(py::str(text.get_type().attr("__name__"))));
+    return text.attr("encode")("latin-1").cast<std::string>();
+}
+
 // File names: str, bytes or os.PathLike, in the file system's encoding.
 std::string PathArg(const py::handle& path)
 {
@@ -304,7 +315,7 @@ void BindRecords(py::module_& m)
         .def("decode_flags", [](ecRawHeaderInfo& h, unsigned int f) { h.DecodeFlags(f); }, py::arg("flags"))
         .def("ascii", [](const ecRawHeaderInfo& h, unsigned int o) { return Latin1(h.Ascii(o)); },
              py::arg("options") = 0)
-        .def("evaluate", [](ecRawHeaderInfo& h, const std::string& t) { return h.Evaluate(t); }, py::arg("text"))
+        .def("evaluate", [](ecRawHeaderInfo& h, const py::object& t) { return h.Evaluate(TextArg(t)); }, py::arg("text"))
         .def("evaluate_file",
              [](ecRawHeaderInfo& h, const py::object& path) { return h.Evaluate(PathArg(path).c_str()); },
              py::arg("path"))
@@ -333,17 +344,20 @@ void BindRecords(py::module_& m)
                                })
         .def_property_readonly("orientation", [](const ecDicomPositionInfo& p) { return Latin1(p.sOrientation); })
         .def("set_position",
-             [](ecDicomPositionInfo& p, const std::string& t) {
+             [](ecDicomPositionInfo& p, const py::object& text) {
+                 const std::string t = TextArg(text);
                  return Checked("SetPosition", p.SetPosition(t.c_str(), static_cast<int>(t.size())));
              },
              py::arg("text"))
         .def("set_direction",
-             [](ecDicomPositionInfo& p, const std::string& t) {
+             [](ecDicomPositionInfo& p, const py::object& text) {
+                 const std::string t = TextArg(text);
                  return Checked("SetDirection", p.SetDirection(t.c_str(), static_cast<int>(t.size())));
              },
              py::arg("text"))
         .def("set_orientation",
-             [](ecDicomPositionInfo& p, const std::string& t) {
+             [](ecDicomPositionInfo& p, const py::object& text) {
+                 const std::string t = TextArg(text);
                  return Checked("SetOrientation", p.SetOrientation(t.c_str(), static_cast<int>(t.size())));
              },
              py::arg("text"))
@@ -377,7 +391,7 @@ void BindRecords(py::module_& m)
 #define QUARN_INFO_TEXT(py_name, field)                                                       \
     .def_property(                                                                          \
         py_name, [](const Info& i) { return Latin1(i.field); },                             \
-        [](Info& i, const std::string& v) { i.field = v; })
+        [](Info& i, const py::object& v) { i.field = TextArg(v); })
         QUARN_INFO_TEXT("manufacturer", sManufacturer)
         QUARN_INFO_TEXT("institution_name", sInstitutionName)
         QUARN_INFO_TEXT("annotation", sAnnotation)
@@ -415,8 +429,8 @@ void BindSlice(py::module_& m)
         .def_property_readonly("is_display", [](const Slice& s) { return s.Base().GetCurrentImage() != nullptr; })
         .def_property_readonly("label", [](const Slice& s) { return Latin1(s.Base().GetLabel()); })
         .def("set_label",
-             [](Slice& s, const std::string& label, bool force) {
-                 return Checked("SetLabel", s.Base().SetLabel(label, force));
+             [](Slice& s, const py::object& label, bool force) {
+                 return Checked("SetLabel", s.Base().SetLabel(TextArg(label), force));
              },
              py::arg("label"), py::arg("force") = false)
         .def_property_readonly("header",
