@@ -4,7 +4,7 @@
 
 // Source file formats. The library reads 1, 4, 5, 6, 8, 9, 11 and 13; the other
 // values up to 20 exist but no reader handles them.
-enum MriFileType {
+enum MriFileType : int {
     MriNone = 0,
     MriGenesis = 1,
     MriFileType2 = 2,
@@ -29,7 +29,7 @@ enum MriFileType {
 };
 
 // Slice planes; single bits.
-enum SliceType {
+enum SliceType : int {
     SliceUnknown = 0,
     SliceAxial = 2,
     SliceSagittal = 4,

@@ -8,7 +8,7 @@ trap 'rm -rf "$tmp"' EXIT
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
 libdir=$(find "$tmp/prefix" -name 'libquarn.so*' -printf '%h\n' | head -n1)
 flags=()
-if grep -q fsanitize "$build/CMakeCache.txt" && grep -q 'QUARN_SANITIZE:BOOL=ON' "$build/CMakeCache.txt"; then
+if grep -q 'QUARN_SANITIZE:BOOL=ON' "$build/CMakeCache.txt"; then
   flags=(-fsanitize=address,undefined)
 fi
 cmake -S "$src/tests/consumer" -B "$tmp/cmake-build" -DCMAKE_PREFIX_PATH="$tmp/prefix" \
