@@ -1,0 +1,507 @@
+// The DICOM element reader: walks a DICOM part 10 or ACR-NEMA header element
+// by element, fills a header record from the elements it knows, and stops at
+// the pixel data with the stream standing at the first pixel byte.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "DicomHeaderInfo.h"
+#include "corvane.h"
+#include "ecError.h"
+#include "read_dicom.h"
+#include "readnema.h"
+#include "readnema/DicomScanState.h"
+
+namespace {
+
+// Byte order and explicit-VR mode of the last read. Every read starts from
+// little-endian with explicit VR off; what a read ends with stays here for
+// IsDicomDataLittleEndian.
+bool bLittleEndian = true;
+bool bExplicitVR = false;
+
+[[noreturn]] void Fail(const std::string& message) { throw ecError(message, 1, 0, -1, -1); }
+
+void DicomCheck(bool condition, const char* message)
+{
+    if (!condition) Fail(message);
+}
+
+// Reads a FILE* through a small buffer: one fread per chunk instead of one
+// call per byte. Seeks inside the buffered chunk cost nothing. Sync() puts the
+// stream itself at the logical position.
+class BufferedStream {
+public:
+    explicit BufferedStream(FILE* fp) : fp_(fp)
+    {
+        base_ = std::ftell(fp_);
+        if (base_ < 0) base_ = 0;
+        // The size bounds every value length, so that no length larger than
+        // the rest of the file is ever read or allocated.
+        if (std::fseek(fp_, 0, SEEK_END) == 0) {
+            size_ = std::ftell(fp_);
+            if (size_ < 0) size_ = kUnknownSize;
+        }
+        std::fseek(fp_, base_, SEEK_SET);
+    }
+    BufferedStream(const BufferedStream&) = delete;
+    BufferedStream& operator=(const BufferedStream&) = delete;
+
+    long Tell() const { return base_ + static_cast<long>(pos_); }
+
+    // Bytes left from the current position to the end of the file.
+    long Remaining() const { return size_ == kUnknownSize ? kUnknownSize : size_ - Tell(); }
+
+    void Seek(long offset)
+    {
+        if (offset >= base_ && offset <= base_ + static_cast<long>(len_)) {
+            pos_ = static_cast<size_t>(offset - base_);
+            return;
+        }
+        std::fseek(fp_, offset, SEEK_SET);  // a failed seek shows as a short read later
+        base_ = offset;
+        pos_ = len_ = 0;
+    }
+
+    // Copies up to n bytes; returns how many were available.
+    size_t Read(unsigned char* dst, size_t n)
+    {
+        size_t done = 0;
+        while (done < n) {
+            if (pos_ == len_ && !Refill()) break;
+            const size_t take = std::min(n - done, len_ - pos_);
+            std::memcpy(dst + done, buf_ + pos_, take);
+            pos_ += take;
+            done += take;
+        }
+        return done;
+    }
+
+    // Moves n bytes on; false (position unchanged) when fewer are left.
+    bool Skip(long n)
+    {
+        if (size_ != kUnknownSize) {
+            if (n > Remaining()) return false;
+            Seek(Tell() + n);
+            return true;
+        }
+        const long start = Tell();
+        unsigned char scratch[512];
+        long left = n;
+        while (left > 0) {
+            const size_t want = static_cast<size_t>(std::min<long>(left, sizeof scratch));
+            if (Read(scratch, want) != want) {
+                Seek(start);
+                return false;
+            }
+            left -= static_cast<long>(want);
+        }
+        return true;
+    }
+
+    // Leaves the stream itself at the logical position.
+    void Sync() { std::fseek(fp_, Tell(), SEEK_SET); }
+
+    static constexpr long kUnknownSize = -1;
+
+private:
+    bool Refill()
+    {
+        base_ += static_cast<long>(len_);
+        pos_ = len_ = 0;
+        len_ = std::fread(buf_, 1, sizeof buf_, fp_);
+        return len_ > 0;
+    }
+
+    FILE* fp_;
+    long base_ = 0;  // file offset of buf_[0]
+    long size_ = kUnknownSize;
+    size_t pos_ = 0, len_ = 0;
+    unsigned char buf_[8192];
+};
+
+// Puts the stream at the reader's position on every way out.
+struct SyncOnExit {
+    BufferedStream& s;
+    ~SyncOnExit() { s.Sync(); }
+};
+
+uint16_t Compose16(const unsigned char* b) { return bLittleEndian ? ReadU16LE(b) : ReadU16BE(b); }
+uint32_t Compose32(const unsigned char* b) { return bLittleEndian ? ReadU32LE(b) : ReadU32BE(b); }
+
+uint16_t read16(BufferedStream& in)
+{
+    unsigned char b[2];
+    DicomCheck(in.Read(b, 2) == 2, "read16 : short read");
+    return Compose16(b);
+}
+
+// The four bytes after an element number: raw (for the VR test) and as a number.
+void read32(BufferedStream& in, unsigned char raw[4])
+{
+    DicomCheck(in.Read(raw, 4) == 4, "read32 : short read");
+}
+
+uint32_t read32(BufferedStream& in)
+{
+    unsigned char b[4];
+    read32(in, b);
+    return Compose32(b);
+}
+
+enum class VrKind { None, Long, Short };
+
+VrKind ClassifyVr(const unsigned char* c)
+{
+    static const char* const kLong[] = {"OB", "OW", "SQ", "UN"};
+    static const char* const kShort[] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FD", "FL", "IS", "LO",
+                                         "LT", "PN", "SH", "SL", "SS", "ST", "TM", "UI", "UL", "US"};
+    for (const char* vr : kLong)
+        if (c[0] == vr[0] && c[1] == vr[1]) return VrKind::Long;
+    for (const char* vr : kShort)
+        if (c[0] == vr[0] && c[1] == vr[1]) return VrKind::Short;
+    return VrKind::None;
+}
+
+struct ElementHeader {
+    uint16_t group = 0;
+    uint16_t element = 0;
+    uint32_t length = 0;  // as read; a length with the top bit set counts as negative
+};
+
+// Reads group, element number and the four bytes after them; with the VR test
+// on, a recognised VR turns them into a short or long explicit length.
+// Returns whether a VR was recognised.
+bool ReadElementHeader(BufferedStream& in, ElementHeader& h, bool testVr)
+{
+    h.group = read16(in);
+    h.element = read16(in);
+    unsigned char raw[4];
+    read32(in, raw);
+    h.length = Compose32(raw);
+    if (!testVr) return false;
+    switch (ClassifyVr(raw)) {
+    case VrKind::Long:
+        h.length = read32(in);
+        return true;
+    case VrKind::Short:
+        h.length = Compose16(raw + 2);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ReadImplicitHeader(BufferedStream& in, ElementHeader& h) { ReadElementHeader(in, h, false); }
+
+bool IsNegative(uint32_t length) { return (length & 0x80000000u) != 0; }
+
+// Reads the 4 bytes at `offset`; true when they are "DICM".
+bool DicmAt(BufferedStream& in, long offset)
+{
+    in.Seek(offset);
+    unsigned char b[4];
+    DicomCheck(in.Read(b, 4) == 4, "DICOM:Short read on header");
+    return std::memcmp(b, "DICM", 4) == 0;
+}
+
+// The first element decides the byte order and the kind of file.
+void ReadFirstElement(BufferedStream& in, ElementHeader& h)
+{
+    const long start = in.Tell();
+    ReadImplicitHeader(in, h);
+    if (h.group != 0 && h.element == 0 && h.length == 4) return;  // NEMA group length
+    if (h.length == 0x04000000u) {                                   // 4 in the other order
+        bLittleEndian = !bLittleEndian;
+        in.Seek(start);
+        ReadImplicitHeader(in, h);
+        return;
+    }
+    long next = -1;
+    if (DicmAt(in, 128))
+        next = 132;
+    else if (DicmAt(in, 0))
+        next = 4;
+    if (next < 0) {
+        const bool nemaOpening =
+            (h.group == 0 && h.element == 0 && h.length == 4) ||
+            (h.group == 0x0008 &&
+             (h.element == 0x0001 || h.element == 0x0005 || h.element == 0x0008 || h.element == 0x0016));
+        DicomCheck(nemaOpening, "read_dicom_data_raw_header : Not a proper DICOM part 10 file.");
+        in.Seek(start);
+        ReadImplicitHeader(in, h);
+        return;
+    }
+    in.Seek(next);
+    if (ReadElementHeader(in, h, true)) bExplicitVR = true;
+    if (h.length == 0x04000000u) {
+        bLittleEndian = !bLittleEndian;
+        in.Seek(next);
+        ReadImplicitHeader(in, h);
+    }
+}
+
+constexpr uint32_t Tag(uint16_t g, uint16_t e) { return (uint32_t(g) << 16) | e; }
+
+// Tags whose values the text rules act on; every other generic value is dropped unread.
+bool HasTextRule(uint32_t tag)
+{
+    switch (tag) {
+    case Tag(0x0018, 0x0050): case Tag(0x0018, 0x0088): case Tag(0x0018, 0x5100):
+    case Tag(0x0020, 0x0013): case Tag(0x0020, 0x0032): case Tag(0x0020, 0x0035):
+    case Tag(0x0020, 0x0037): case Tag(0x0028, 0x0008): case Tag(0x0028, 0x0030):
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A value the reader does not keep: it must lie inside the file.
+void DropValue(BufferedStream& in, uint32_t length, const char* shortMessage)
+{
+    if (length == 0 || IsNegative(length)) return;
+    DicomCheck(in.Skip(static_cast<long>(length)), shortMessage);
+}
+
+// A two-byte element: length 2, value in the current byte order.
+unsigned TwoByteValue(BufferedStream& in, const ElementHeader& h)
+{
+    DicomCheck(h.length == 2, "DICOM:Bad length");
+    return read16(in);
+}
+
+// atoi as the run-time library reads it, clamped to int.
+int ParseInt(const char* text)
+{
+    const long long v = std::strtoll(text, nullptr, 10);
+    if (v > INT32_MAX) return INT32_MAX;
+    if (v < INT32_MIN) return INT32_MIN;
+    return static_cast<int>(v);
+}
+
+double ParseDouble(const char* text) { return std::strtod(text, nullptr); }
+
+void ApplyTextRule(uint32_t tag, const std::vector<char>& value, size_t length, ecRawHeaderInfo* header)
+{
+    const char* text = value.data();
+    ecDicomHeaderInfo* dicom = dynamic_cast<ecDicomHeaderInfo*>(header);
+    const int len = static_cast<int>(length);
+    switch (tag) {
+    case Tag(0x0018, 0x0050):
+        header->fSliceThickness = ParseDouble(text);
+        DicomFieldFound[kDicomSliceThickness] = true;
+        break;
+    case Tag(0x0018, 0x0088):
+        header->fSliceSpacing = ParseDouble(text);
+        DicomFieldFound[kDicomSliceSpacing] = true;
+        break;
+    case Tag(0x0018, 0x5100):
+        if (dicom) dicom->Position.SetOrientation(text, len);
+        break;
+    case Tag(0x0020, 0x0013): {
+        if (DicomFieldFound[kDicomImageNumber]) break;
+        const int n = ParseInt(text);
+        if (n >= 0 && n <= 8192) {
+            header->iImageNum = n;
+            DicomFieldFound[kDicomImageNumber] = true;
+        } else {
+            header->iImageNum = 0;
+        }
+        break;
+    }
+    case Tag(0x0020, 0x0032):
+        if (dicom) dicom->Position.SetPosition(text, len);
+        break;
+    case Tag(0x0020, 0x0035):
+    case Tag(0x0020, 0x0037): {
+        unsigned long reserved = 0;
+        switch (GetDicomSliceType(text, reserved)) {
+        case SliceSagittal:
+            header->ImagePlane = SliceSagittal;
+            header->PlaneType = SliceCoronal;
+            break;
+        case SliceCoronal:
+            header->ImagePlane = SliceCoronal;
+            header->PlaneType = SliceSagittal;
+            break;
+        default:
+            header->ImagePlane = SliceAxial;
+            header->PlaneType = SliceAxial;
+            break;
+        }
+        if (dicom) dicom->Position.SetDirection(text, len);
+        DicomFieldFound[kDicomOrientation] = true;
+        break;
+    }
+    case Tag(0x0028, 0x0008): {
+        const int n = ParseInt(text);
+        if (n >= 1) header->iNumFrames = n;
+        break;
+    }
+    case Tag(0x0028, 0x0030): {
+        header->fSizePix = ParseDouble(text);
+        // A NUL inside the value (not its last byte) separates a second size.
+        const void* nul = length > 1 ? std::memchr(text, '\0', length - 1) : nullptr;
+        header->fSizePixY = nul ? ParseDouble(static_cast<const char*>(nul) + 1) : header->fSizePix;
+        DicomFieldFound[kDicomPixelSpacing] = true;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// The generic way: values with a text rule are read (NUL appended) and
+// applied; all others are passed over without being stored.
+void ReadGenericValue(BufferedStream& in, const ElementHeader& h, ecRawHeaderInfo* header)
+{
+    if (h.length == 0 || IsNegative(h.length)) return;
+    const uint32_t tag = Tag(h.group, h.element);
+    if (!HasTextRule(tag)) {
+        DropValue(in, h.length, "DICOM:Unable to read data");
+        return;
+    }
+    const size_t length = h.length;
+    const long remaining = in.Remaining();
+    DicomCheck(remaining == BufferedStream::kUnknownSize || static_cast<long>(length) <= remaining,
+               "DICOM:Unable to read data");
+    std::vector<char> value;
+    try {
+        if (remaining != BufferedStream::kUnknownSize) {
+            value.assign(length + 1, '\0');
+            DicomCheck(in.Read(reinterpret_cast<unsigned char*>(value.data()), length) == length,
+                       "DICOM:Unable to read data");
+        } else {
+            // Size unknown: grow with what is actually there, never by the claimed length.
+            size_t done = 0;
+            while (done < length) {
+                const size_t step = std::min<size_t>(length - done, 65536);
+                value.resize(done + step);
+                DicomCheck(in.Read(reinterpret_cast<unsigned char*>(value.data()) + done, step) == step,
+                           "DICOM:Unable to read data");
+                done += step;
+            }
+            value.push_back('\0');
+        }
+    } catch (const std::bad_alloc&) {
+        Fail("DICOM:Unable to allocate memory");
+    }
+    ApplyTextRule(tag, value, length, header);
+}
+
+// Acts on one element; true when it was the pixel data element.
+bool ActOnElement(BufferedStream& in, const ElementHeader& h, ecRawHeaderInfo* header)
+{
+    switch (Tag(h.group, h.element)) {
+    case Tag(0x7FE0, 0x0010):
+        return true;
+    case Tag(0x0028, 0x0010):
+        header->iNumPixY = static_cast<int>(TwoByteValue(in, h));
+        DicomFieldFound[kDicomRows] = true;
+        return false;
+    case Tag(0x0028, 0x0011):
+        header->iNumPix = static_cast<int>(TwoByteValue(in, h));
+        DicomFieldFound[kDicomColumns] = true;
+        return false;
+    case Tag(0x0028, 0x0100): {
+        const unsigned bits = TwoByteValue(in, h);
+        if (bits == 8)
+            header->DataType = ecBaseData::UnsignedChar;
+        else if (bits == 16)
+            header->DataType = ecBaseData::Short;
+        else
+            Fail(StringPrintf("DICOM:Bad bytes_per_pixel : %d", static_cast<int>(bits)));
+        return false;
+    }
+    case Tag(0x0028, 0x0101): {
+        const unsigned bits = TwoByteValue(in, h);
+        if (bits > 16) Fail(StringPrintf("DICOM:Bad data store length : %d", static_cast<int>(bits)));
+        return false;
+    }
+    case Tag(0x0028, 0x0102):
+    case Tag(0x0028, 0x0103):
+        TwoByteValue(in, h);
+        return false;
+    case Tag(0x0028, 0x0004):  // photometric interpretation: checked, then the generic way
+    case Tag(0x0028, 0x1050):  // window center
+    case Tag(0x0028, 0x1051):  // window width
+    case Tag(0x0028, 0x1052):  // rescale intercept
+    case Tag(0x0028, 0x1053):  // rescale slope
+        DropValue(in, h.length, "DICOM:Short read");
+        return false;
+    case Tag(0x0028, 0x1201):
+        DropValue(in, h.length, "DICOM:Unable to read red table");
+        return false;
+    case Tag(0x0028, 0x1202):
+        DropValue(in, h.length, "DICOM:Unable to read green table");
+        return false;
+    case Tag(0x0028, 0x1203):
+        DropValue(in, h.length, "DICOM:Unable to read blue table");
+        return false;
+    default:
+        ReadGenericValue(in, h, header);
+        return false;
+    }
+}
+
+}  // namespace
+
+bool IsDicomDataLittleEndian() { return bLittleEndian; }
+
+int read_dicom_data_raw_header(FILE* fp, ecRawHeaderInfo* header, long* dataOffset, unsigned long)
+{
+    if (!fp) return -1;
+    if (!header) return -2;
+    bLittleEndian = true;
+    bExplicitVR = false;
+    ResetDicomFieldState();
+    header->PlaneType = SliceAxial;
+    header->ImagePlane = SliceAxial;
+
+    BufferedStream in(fp);
+    SyncOnExit sync{in};
+    ElementHeader h;
+    ReadFirstElement(in, h);
+    for (;;) {
+        if (ActOnElement(in, h, header)) break;
+        ReadElementHeader(in, h, bExplicitVR);
+    }
+    const long offset = in.Tell();
+    header->lDataOffset = offset;
+    if (dataOffset) *dataOffset = offset;
+    header->bIsValid = RequiredDicomValuesSet(true);
+    return 1;
+}
+
+int read_dicom_data_raw_header(const char* fileName, ecRawHeaderInfo* header, long* dataOffset,
+                               unsigned long options)
+{
+    if (!fileName) return -3;
+    if (!header) return -2;
+    FILE* fp = std::fopen(fileName, "rb");
+    if (!fp) return -1;
+    // A folder opens on some systems but is never a file to read.
+    struct stat st;
+    if (fstat(fileno(fp), &st) != 0 || S_ISDIR(st.st_mode)) {
+        std::fclose(fp);
+        return -1;
+    }
+    int result;
+    try {
+        result = read_dicom_data_raw_header(fp, header, dataOffset, options);
+    } catch (const ecError& e) {
+        std::fclose(fp);
+        throw ecError(e);
+    } catch (...) {
+        std::fclose(fp);
+        throw;
+    }
+    std::fclose(fp);
+    return result;
+}

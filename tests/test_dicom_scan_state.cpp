@@ -1,0 +1,96 @@
+// The DICOM scan state (found marks, keyword table) and the plane of an
+// image orientation.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "../src/readnema/DicomScanState.h"
+#include "DicomTestFiles.h"
+#include "Quarn.h"
+#include "TestUtil.h"
+
+TEST(DicomSliceType, DominantAxesOfRowAndColumn)
+{
+    unsigned long reserved = 77;
+    const std::pair<const char*, SliceType> cases[] = {
+        {"1\\0\\0\\0\\1\\0", SliceAxial},
+        {"1\\0\\0\\0\\0\\-1", SliceCoronal},
+        {"0\\1\\0\\0\\0\\-1", SliceSagittal},
+        {"0\\0\\1\\1\\0\\0", SliceAxial},           // row along z: no named plane
+        {"0.7\\0.7\\0\\0\\0\\1", SliceCoronal},     // x wins the tie
+        {"-0.2\\-0.98\\0\\0.1 0.2 -0.97", SliceSagittal},  // blanks separate as well
+        {"1\\0\\0\\0\\0", SliceAxial},              // five numbers
+        {"0\\0\\0\\0\\0\\1", SliceAxial},           // a zero row has no axis
+        {"", SliceAxial},
+        {nullptr, SliceAxial},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GetDicomSliceType(c.first, reserved), c.second) << (c.first ? c.first : "(null)");
+    EXPECT_EQ(reserved, 77u);
+}
+
+TEST(DicomScanState, MarksKeywordsAndRequiredValues)
+{
+    InitDicomFieldTable();
+    EXPECT_TRUE(bDicomFieldTableReady);
+    EXPECT_STREQ(DicomFieldName[kDicomImageNumber], "IM_NUM");
+    EXPECT_STREQ(DicomFieldName[kDicomExtraSliceGap], "EXTRA_SLICE_GAP");
+    for (int slot : {0, 26, 27, 28, 33}) EXPECT_STREQ(DicomFieldName[slot], "*Unused DICOM*");
+
+    ClearDicomFieldFlags();
+    EXPECT_FALSE(RequiredDicomValuesSet(false));
+    for (int slot : {kDicomRows, kDicomColumns, kDicomSliceThickness}) DicomFieldFound[slot] = true;
+    EXPECT_FALSE(RequiredDicomValuesSet(false));
+    DicomFieldFound[kDicomPixelSpacing] = true;
+    EXPECT_TRUE(RequiredDicomValuesSet(false));
+    EXPECT_FALSE(RequiredDicomValuesSet(true));
+    DicomFieldFound[kDicomOrientation] = true;
+    EXPECT_TRUE(RequiredDicomValuesSet(true));
+    DicomFieldFound[kDicomColumns] = false;
+    EXPECT_FALSE(RequiredDicomValuesSet(true));
+
+    // Clearing keeps the keywords and the Siemens values; the reset the
+    // element reader does points the keywords back at the placeholder and a
+    // second Init does not refill them.
+    iExtraSlice = 17;
+    ClearDicomFieldFlags();
+    EXPECT_STREQ(DicomFieldName[kDicomRows], "NROWS");
+    EXPECT_EQ(iExtraSlice, 17);
+    DicomFieldFound[kDicomFov] = true;
+    ResetDicomFieldState();
+    EXPECT_FALSE(DicomFieldFound[kDicomFov]);
+    EXPECT_STREQ(DicomFieldName[kDicomRows], "*Unused DICOM*");
+    EXPECT_TRUE(bDicomFieldTableReady);
+    InitDicomFieldTable();
+    EXPECT_STREQ(DicomFieldName[kDicomRows], "*Unused DICOM*");
+}
+
+TEST(DicomScanState, AReadMarksWhatItFoundInThatFileOnly)
+{
+    testutil::TempDir dir;
+    dicomtest::Elements full;
+    full.group(0x0008)
+        .text(0x0018, 0x0050, "2")
+        .text(0x0018, 0x0088, "3")
+        .text(0x0020, 0x0013, "5")
+        .text(0x0020, 0x0037, "1\\0\\0\\0\\1\\0")
+        .us(0x0028, 0x0010, 16)
+        .us(0x0028, 0x0011, 16)
+        .text(0x0028, 0x0030, "1\\1")
+        .pixels(2);
+    testutil::WriteFile(dir.file("full.dcm"), full.bytes);
+    dicomtest::Elements bare;
+    bare.group(0x0008).text(0x0020, 0x0013, "9000").pixels(2);
+    testutil::WriteFile(dir.file("bare.dcm"), bare.bytes);
+
+    ecRawHeaderInfo h;
+    ASSERT_EQ(dicomtest::ReadOutcome(dir.file("full.dcm"), &h), "1");
+    for (int slot : {kDicomSliceThickness, kDicomSliceSpacing, kDicomImageNumber, kDicomOrientation, kDicomRows,
+                     kDicomColumns, kDicomPixelSpacing})
+        EXPECT_TRUE(DicomFieldFound[slot]) << slot;
+    EXPECT_TRUE(h.bIsValid);
+    ASSERT_EQ(dicomtest::ReadOutcome(dir.file("bare.dcm"), &h), "1");
+    for (int slot = 0; slot < kDicomFieldSlotCount; ++slot) EXPECT_FALSE(DicomFieldFound[slot]) << slot;
+    EXPECT_EQ(h.iImageNum, 0);
+    EXPECT_FALSE(h.bIsValid);
+}
