@@ -10,6 +10,8 @@
 #include "MriSliceInformation.h"
 #include "RawHeaderInfo.h"
 #include "MriSlice.h"
+#include "ecLookupTable.h"
+#include "MriSliceImg.h"
 #include "DicomHeaderInfo.h"
 #include "read_dicom.h"
 #include "readnema.h"

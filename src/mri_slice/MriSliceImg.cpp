@@ -1,0 +1,380 @@
+// Display slices: reading into display storage, storage set-up shared with
+// the image, resizing, minimum and maximum, gray-value translation and
+// rotation, and the gray lookup table of float slices.
+#include "MriSliceImg.h"
+
+#include <cstring>
+#include <memory>
+#include <type_traits>
+
+#include "ecError.h"
+#include "readnema.h"
+
+namespace {
+[[noreturn]] void ThrowSliceError(const std::string& message) { throw ecError(message, 1, 0, -1, -1); }
+
+std::string RawOpenMessage(const char* name, int status)
+{
+    return std::string("? Unable to open raw mri file <") + (name ? name : "") + StringPrintf("> status = %d", status);
+}
+}  // namespace
+
+template <class T>
+ecMriSliceImg<T>::ecMriSliceImg() : pDisplayImage(nullptr), pExternalData(nullptr)
+{
+    ecImageBase::SetDisplayCharacteristics(static_cast<ecDisplayCharacteristicsBase*>(this));
+}
+
+template <class T>
+ecMriSliceImg<T>::ecMriSliceImg(const char* name, MriFileType type, ecRawHeaderInfo* hdr, unsigned long options,
+                                T* data)
+    : pDisplayImage(nullptr), pExternalData(data)
+{
+    ecImageBase::SetDisplayCharacteristics(static_cast<ecDisplayCharacteristicsBase*>(this));
+    const char* shown = name ? name : "";
+    const unsigned t = static_cast<unsigned>(type);
+    bool adopt = false;
+    switch (t) {
+    case MriGenesis: {
+        const int r = this->ReadGEMFile(name, nullptr);
+        if (r < 0) ThrowSliceError(StringPrintf("ecMriSliceImg:Error opening GEM file <%s> %d", shown, r));
+        SetupStorage(this->pRawHeader, 1, nullptr);
+        break;
+    }
+    case MriDicom: {
+        const int r = ReadDICOMFile(name, 0, nullptr);
+        if (r < 0) ThrowSliceError(StringPrintf("ecMriSliceImg:Error opening DICOM file <%s> %d", shown, r));
+        adopt = true;
+        break;
+    }
+    case MriSigna: {
+        const int r = ecMriSlice<T>::GetSignaFile(name, 0, nullptr);
+        if (r < 0) ThrowSliceError(StringPrintf("ecMriSliceImg:Error opening Siemens file <%s> %d", shown, r - 40));
+        break;
+    }
+    case MriSiemens: {
+        const int r = ecMriSlice<T>::GetSiemensFile(name, 0, nullptr);
+        if (r < 0) ThrowSliceError(StringPrintf("ecMriSliceImg:Error opening Siemens file <%s> %d", shown, r));
+        adopt = true;
+        break;
+    }
+    case MriRaw8: case MriRaw16: case MriRaw16Swapped: case MriRawFloat:
+    case 14: case 15: case 16: case 17: case 18: {
+        const int status = ReadRawSlice(name, type, hdr, options, data);
+        if (status < 0) ThrowSliceError(RawOpenMessage(name, status));
+        break;
+    }
+    case 0: case 7: case 19: case 20:
+        ThrowSliceError("ecMriSliceImg:Not a 2D slice type : " + AsciiRepOfMriFileType(type));
+    case 2: case 3:
+        ThrowSliceError("ecMriSliceImg:Unsupported 2D slice type : " + AsciiRepOfMriFileType(type));
+    default:
+        ThrowSliceError("ecMriSliceImg:Bad 2D slice type");
+    }
+    if (adopt && this->pRawHeader && this->pRawHeader->IsValidForUse(2) && this->pImageData && this->ppRowPtrs &&
+        this->iNumRows > 0 && this->iNumCols > 0)
+        AdoptSlicePixels();
+
+    pDisplayImage = static_cast<ecImage<T>*>(this);
+    this->pCurrentImage = pDisplayImage;
+
+    T maxValue = static_cast<T>(255);
+    if (SetMaxMinValues(0) > 0 && this->tMaxVal > static_cast<T>(255)) maxValue = this->tMaxVal;
+    this->pConvertData = AllocateConvertData(maxValue, 0);
+}
+
+template <class T>
+ecMriSliceImg<T>::~ecMriSliceImg()
+{
+    // A lookup table that the image and the characteristics share is released
+    // here, once; each part releases only what it still holds afterwards.
+    ecLookupTable* shared = this->pLookupTable;
+    if (shared == this->pDisplayLookupTable) {
+        delete shared;
+        this->pLookupTable = nullptr;
+        if (this->pLookupTable2 == shared) this->pLookupTable2 = nullptr;
+        this->pDisplayLookupTable = nullptr;
+    }
+    if (this->pDisplayLookupTable && this->pLookupTable2 == this->pDisplayLookupTable) this->pLookupTable2 = nullptr;
+    pDisplayImage = nullptr;
+    this->pCurrentImage = nullptr;
+}
+
+template <class T>
+int ecMriSliceImg<T>::AllocateDisplayStorage(int rows, int cols)
+{
+    if (!ecImage<T>::Resize(cols, rows, T(0), 0)) return -1;
+    if (!this->ppRowPtrs || this->iNumRows != rows) {
+        T** table = new T*[static_cast<size_t>(rows)];
+        delete[] this->ppRowPtrs;
+        this->ppRowPtrs = table;
+    }
+    if (this->bOwnsData) delete[] this->pImageData;
+    this->bOwnsData = false;
+    this->pImageData = this->pPixels;
+    this->iNumRows = rows;
+    this->iNumCols = cols;
+    for (int r = 0; r < rows; ++r)
+        this->ppRowPtrs[r] = this->pImageData + static_cast<size_t>(r) * static_cast<size_t>(cols);
+    return rows * cols;
+}
+
+template <class T>
+void ecMriSliceImg<T>::AdoptSlicePixels()
+{
+    this->Resize(this->iNumCols, this->iNumRows, 16);
+    this->PointAt(this->pImageData, this->iNumCols, this->iNumRows);
+}
+
+template <class T>
+int ecMriSliceImg<T>::SetupStorage(ecRawHeaderInfo* hdr, unsigned long options, T*)
+{
+    if (!hdr || !hdr->IsValidForUse(2)) return -1;
+    if (options & 1u) {
+        if (!this->pImageData || !this->ppRowPtrs) return -11;
+        if (this->iNumRows < 1 || this->iNumCols < 1) return -12;
+        AdoptSlicePixels();
+        return 3;
+    }
+    if (this->pImageData || this->ppRowPtrs) return 2;
+    return AllocateDisplayStorage(hdr->iNumPixY, hdr->iNumPix);
+}
+
+template <class T>
+bool ecMriSliceImg<T>::Resize(int nCols, int nRows, unsigned long options)
+{
+    if (nCols < 16 || nCols > 1024 || nRows < 16 || nRows > 1024) return false;
+    if (nCols == this->iNumCols && nRows == this->iNumRows && this->pImageData &&
+        this->pImageData == this->pPixels)
+        return true;
+    T* const old = this->pImageData;
+    const bool oldIsImages = old && old == this->pPixels;
+    const long long oldCount = static_cast<long long>(this->iNumRows) * this->iNumCols;
+    if (!ecImage<T>::Resize(nCols, nRows, T(0), options)) return false;
+    if (nRows != this->iNumRows || !this->ppRowPtrs) {
+        T** table = new T*[static_cast<size_t>(nRows)];
+        delete[] this->ppRowPtrs;
+        this->ppRowPtrs = table;
+    }
+    this->iNumRows = nRows;
+    this->iNumCols = nCols;
+    if (!old) throw ecError("ecMriSliceImg<T>::Resize - no slice data", 1, 0, -1, -1);
+    if (!oldIsImages && oldCount >= static_cast<long long>(nRows) * nCols) {
+        // The slice's own buffer is large enough: the image shows it.
+        this->PointAt(old, nCols, nRows);
+    } else {
+        // Too small (or released with the image's old buffer): both views
+        // take the image's new buffer.
+        if (this->bOwnsData) delete[] old;
+        this->bOwnsData = false;
+        this->pImageData = this->pPixels;
+    }
+    this->ppRowPtrs[0] = this->pImageData;
+    for (int r = 1; r < nRows; ++r) this->ppRowPtrs[r] = this->ppRowPtrs[r - 1] + nCols;
+    return true;
+}
+
+template <class T>
+int ecMriSliceImg<T>::SetMaxMinValues(unsigned long)
+{
+    if (!this->pImageData) return -1;
+    const long long n = static_cast<long long>(this->iNumRows) * this->iNumCols;
+    if (n < 1) return -2;
+    T lo = GetMaximumGrayValue(T());
+    T hi = GetMinimumGrayValue(T());
+    for (long long i = 0; i < n; ++i) {
+        const T v = this->pImageData[i];
+        if (v < lo) lo = v;
+        if (v > hi) hi = v;
+    }
+    this->tMinVal = lo;
+    this->tMaxVal = hi;
+    this->SetDisplayRange(lo, hi);
+    return static_cast<int>(n);
+}
+
+template <class T>
+ecImageBase* ecMriSliceImg<T>::GetCurrentImage()
+{
+    return static_cast<ecImage<T>*>(this);
+}
+
+template <class T>
+int ecMriSliceImg<T>::SetGrayValTranslation(ecImageBase::GrayTranslationMethod method, double low, double high,
+                                            unsigned long options)
+{
+    const int r = ::SetGrayValTranslation(static_cast<ecDisplayCharacteristics<T>&>(*this), method, low, high,
+                                          options);
+    if (r < 1) return r;
+    this->pConvertData = this->pTranslationTable;
+    if (options & 0x100u) {
+        const int c = this->ConvertImageInformation(options);
+        if (c < 0) return c - 50;
+    }
+    return r;
+}
+
+template <class T>
+int ecMriSliceImg<T>::SetRotationFlags(unsigned long flags)
+{
+    return ecDisplayCharacteristicsBase::SetRotationFlags(flags);
+}
+
+template <class T>
+int ecMriSliceImg<T>::GetGrayValTranslation(ecImageBase::GrayTranslationMethod& method, double& low,
+                                            double& high) const
+{
+    return ecDisplayCharacteristicsBase::GetGrayValTranslation(method, low, high);
+}
+
+template <class T>
+unsigned long ecMriSliceImg<T>::GetRotationFlags() const
+{
+    return this->ulRotationFlags;
+}
+
+template <class T>
+int ecMriSliceImg<T>::SaveImageData(const char* path, unsigned long options)
+{
+    return ecImage<T>::SaveImageData(path, options);
+}
+
+template <class T>
+int ecMriSliceImg<T>::ReadRawSlice(const char* name, MriFileType type, ecRawHeaderInfo* hdr, unsigned long options,
+                                   T* data)
+{
+    if (!hdr || !hdr->IsValidForUse(2)) return -1;
+    if (this->pImageData || this->ppRowPtrs) {
+        if (!this->Resize(hdr->iNumPix, hdr->iNumPixY, options)) return -60;
+    } else {
+        const int s = SetupStorage(hdr, options, data);
+        if (s < 0) return s - 60;
+    }
+    const int status = ecMriSlice<T>::ReadRawSlice(name, type, hdr, options, data);
+    if (status < 0) return status;
+    if (data)
+        std::memcpy(data, this->pImageData,
+                    static_cast<size_t>(this->iNumRows) * static_cast<size_t>(this->iNumCols) * sizeof(T));
+    return status;
+}
+
+template <class T>
+int ecMriSliceImg<T>::ReadDicomPixels(FILE* fp, long, unsigned long flags)
+{
+    // The pixel reader installs the buffer it is given with a row table of
+    // its own; the slice keeps its own table, so the reader's one is dropped.
+    const ecRawHeaderInfo* hdr = this->pRawHeader;
+    const int rows = this->iNumRows, cols = this->iNumCols;
+    const int fullRows = hdr->iNumPixY, fullCols = hdr->iNumPix;
+    const bool half = (flags & 0x10000u) != 0;
+    T* const target = this->pImageData;
+    T** const ownRows = this->ppRowPtrs;
+    std::unique_ptr<T[]> full;
+    T* dest = target;
+    if (half) {
+        full.reset(new T[static_cast<size_t>(fullRows) * static_cast<size_t>(fullCols)]);
+        dest = full.get();
+        this->iNumRows = fullRows;
+        this->iNumCols = fullCols;
+    }
+    this->ppRowPtrs = nullptr;
+    auto restore = [&]() {
+        T** theirs = this->ppRowPtrs;
+        if (theirs && theirs != ownRows) delete[] theirs;
+        this->ppRowPtrs = ownRows;
+        this->pImageData = target;
+        this->iNumRows = rows;
+        this->iNumCols = cols;
+    };
+    int r;
+    try {
+        r = this->ReadDICOM_Image(fp, static_cast<unsigned long>(fullRows) * static_cast<unsigned long>(fullCols), 0,
+                                  dest);
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+    if (r < 0) return r - 20;
+    if (half) {
+        const int d = ecMriSlice<T>::Decimate(full.get(), fullRows, fullCols, target, rows, cols, 2, flags);
+        if (d < 0) return d - 50;
+    }
+    return 1;
+}
+
+template <class T>
+int ecMriSliceImg<T>::ReadDICOMFile(const char* fileName, unsigned long flags, void*)
+{
+    if (!this->pRawHeader) {
+        this->pRawHeader = new ecRawHeaderInfo;
+        this->pRawHeader->SetFromSliceInfo(nullptr);
+    }
+    ecRawHeaderInfo* hdr = this->pRawHeader;
+    long dataOffset = 0;
+    const int r = FillRawHeaderFromDicomFile(fileName, hdr, &dataOffset, 0);
+    if (r < 0) return r - 100;
+    if (!hdr->bIsValid) return -101;
+    if (!hdr->IsValidForUse(2)) return -1;
+    const bool half = (flags & 0x10000u) != 0;
+    const int rows = half ? hdr->iNumPixY / 2 : hdr->iNumPixY;
+    const int cols = half ? hdr->iNumPix / 2 : hdr->iNumPix;
+    if (!this->pImageData || this->pImageData != this->pPixels || !this->ppRowPtrs || rows != this->iNumRows ||
+        cols != this->iNumCols) {
+        const int s = AllocateDisplayStorage(rows, cols);
+        if (s < 0) return s;
+    }
+    FILE* fp = std::fopen(fileName, "rb");
+    if (!fp) return -19;
+    if (std::fseek(fp, dataOffset, SEEK_SET) != 0) {
+        std::fclose(fp);
+        return -10;
+    }
+    return ReadDicomPixels(fp, 0, flags);
+}
+
+template <class T>
+int ecMriSliceImg<T>::GetSignaFile(const char* name, unsigned long options, void*)
+{
+    const int r = ecMriSlice<T>::GetSignaFile(name, options, nullptr);
+    return r < 0 ? r - 40 : r;
+}
+
+template <class T>
+int ecMriSliceImg<T>::GetSignaImage(FILE* fp, unsigned long offset, unsigned long options, void*)
+{
+    const int r = ecMriSlice<T>::GetSignaImage(fp, offset, options, nullptr);
+    if (r < 0) return r - 40;
+    const int s = SetupStorage(this->pRawHeader, 1, nullptr);
+    return s < 0 ? s - 60 : s;
+}
+
+template <class T>
+void* ecMriSliceImg<T>::AllocateConvertData(T maxValue, unsigned long options)
+{
+    if constexpr (std::is_same<T, float>::value) {
+        (void)maxValue;
+        (void)options;
+        if (this->pLookupTable2) {
+            if (!this->pLookupTable) this->pLookupTable = this->pLookupTable2;
+        } else if (this->pLookupTable) {
+            this->pLookupTable2 = this->pLookupTable;
+        } else {
+            auto* table = new ecLookupTable(256);
+            table->SetHueRange(0.0f, 0.0f);
+            table->SetSaturationRange(0.0f, 0.0f);
+            table->SetValueRange(0.0f, 1.0f);
+            table->SetTableRange(0.0f, 255.0f);
+            table->Build();
+            this->pLookupTable = table;
+            this->pLookupTable2 = table;
+        }
+        return nullptr;
+    } else {
+        return ecImage<T>::AllocateConvertData(maxValue, options);
+    }
+}
+
+template class ecMriSliceImg<unsigned char>;
+template class ecMriSliceImg<short>;
+template class ecMriSliceImg<float>;

@@ -1,0 +1,361 @@
+// Display slices: raw reading into display storage, the reading
+// constructor's messages, storage set-up, resizing, minimum and maximum,
+// conversion data, lookup tables, and windowing through the slice.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Quarn.h"
+#include "TestUtil.h"
+
+namespace {
+ecRawHeaderInfo RawRecord(int cols, int rows, int dataType, long offset = 0)
+{
+    ecRawHeaderInfo h;
+    h.bIsValid = true;
+    h.ImagePlane = SliceAxial;
+    h.iNumPix = cols;
+    h.iNumPixY = rows;
+    h.DataType = dataType;
+    h.lDataOffset = offset;
+    return h;
+}
+
+template <class T>
+std::vector<unsigned char> Bytes(const std::vector<T>& v)
+{
+    std::vector<unsigned char> b(v.size() * sizeof(T));
+    std::memcpy(b.data(), v.data(), b.size());
+    return b;
+}
+
+std::string MessageOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const ecError& e) {
+        return e.what();
+    }
+    return "<no error>";
+}
+
+// Opens up the storage set-up and the fields it works on.
+class ProbeSlice : public ecMriSliceImg<short> {
+public:
+    using ecMriSliceImg<short>::SetupStorage;
+    int PlainSetup(ecRawHeaderInfo* h) { return ecMriSlice<short>::SetupStorage(h, 0, nullptr); }
+    void SetRows(int r) { iNumRows = r; }
+};
+
+struct CountedTable : ecLookupTable {
+    explicit CountedTable(int* counter) : counter(counter) {}
+    ~CountedTable() override { ++*counter; }
+    int* counter;
+};
+
+template <class T>
+void ExpectSameAsPlain(MriFileType type, int dataType, const std::vector<T>& filePixels, long offset,
+                       const std::vector<unsigned char>& prefix)
+{
+    testutil::TempDir dir;
+    const std::string path = dir.file("slice.raw");
+    std::vector<unsigned char> bytes = prefix;
+    const std::vector<unsigned char> px = Bytes(filePixels);
+    bytes.insert(bytes.end(), px.begin(), px.end());
+    testutil::WriteFile(path, bytes);
+    ecRawHeaderInfo h = RawRecord(32, 20, dataType, offset);
+
+    ecMriSlice<T> plain(path.c_str(), type, &h, 0, nullptr);
+    std::vector<T> caller(32 * 20);
+    ecMriSliceImg<T> shown(path.c_str(), type, &h, 0, caller.data());
+    std::vector<T> a(32 * 20), b(32 * 20);
+    ASSERT_EQ(plain.GetImageData(a.data(), 640, 0), 640);
+    ASSERT_EQ(shown.GetImageData(b.data(), 640, 0), 640);
+    EXPECT_EQ(Bytes(a), Bytes(b));
+    EXPECT_EQ(Bytes(caller), Bytes(b));
+    EXPECT_EQ(plain.GetRawHeaderInfo(), nullptr);
+    EXPECT_EQ(shown.GetRawHeaderInfo(), nullptr);
+    // One buffer, owned by the image, seen through both row tables.
+    EXPECT_EQ(shown.GetPixels(), shown.GetImagePixels());
+    EXPECT_FALSE(shown.OwnsData());
+    EXPECT_EQ(shown.GetRowPointers()[19], shown.GetImageRows()[19]);
+    EXPECT_EQ(shown.GetRowPointers()[19], shown.GetPixels() + 19 * 32);
+    EXPECT_EQ(shown.GetImageWidth(), 32);
+    EXPECT_EQ(shown.GetImageHeight(), 20);
+    EXPECT_EQ(shown.GetCurrentImage(), shown.GetDisplayImage());
+}
+}  // namespace
+
+TEST(DisplaySlice, RawReadsHoldThePixelsOfPlainReads)
+{
+    std::vector<unsigned char> u8(640);
+    std::vector<short> s16(640);
+    std::vector<float> f32(640);
+    for (int i = 0; i < 640; ++i) {
+        u8[i] = static_cast<unsigned char>(i * 7);
+        s16[i] = static_cast<short>(i * 37 - 9000);
+        f32[i] = i * 0.5f - 3.0f;
+    }
+    ExpectSameAsPlain<unsigned char>(MriRaw8, 105, u8, 0, {});
+    ExpectSameAsPlain<short>(MriRaw16, 98, s16, 0, {});
+    ExpectSameAsPlain<short>(MriRaw16Swapped, 98, s16, -1, std::vector<unsigned char>(77, 0xEE));
+    ExpectSameAsPlain<float>(MriRawFloat, 114, f32, 5, std::vector<unsigned char>(5, 1));
+
+    // The swapped type really exchanges the bytes of each pixel.
+    testutil::TempDir dir;
+    const std::string path = dir.file("be.raw");
+    testutil::WriteFile(path, Bytes(s16));
+    ecRawHeaderInfo h = RawRecord(32, 20, 98);
+    ecMriSliceImg<short> swapped(path.c_str(), MriRaw16Swapped, &h, 0, nullptr);
+    EXPECT_EQ(static_cast<unsigned short>(swapped.GetPixels()[1]),
+              static_cast<unsigned short>(((s16[1] & 0xFF) << 8) | ((s16[1] >> 8) & 0xFF)));
+    // Display storage is full size, so the halving read cannot decimate into it.
+    EXPECT_EQ(MessageOf([&] { ecMriSliceImg<short> half(path.c_str(), MriRaw16, &h, 0x10000, nullptr); }),
+              "? Unable to open raw mri file <" + path + "> status = -53");
+}
+
+TEST(DisplaySlice, ReadingConstructorMessageForEachType)
+{
+    testutil::TempDir dir;
+    const std::string missing = dir.file("missing.img");
+    ecRawHeaderInfo h = RawRecord(32, 20, 98);
+    auto message = [&](int type) {
+        return MessageOf([&] { ecMriSliceImg<short> s(missing.c_str(), static_cast<MriFileType>(type), &h, 0, nullptr); });
+    };
+    for (int t : {0, 7, 19, 20})
+        EXPECT_EQ(message(t), "ecMriSliceImg:Not a 2D slice type : " + AsciiRepOfMriFileType(static_cast<MriFileType>(t)));
+    for (int t : {2, 3})
+        EXPECT_EQ(message(t), "ecMriSliceImg:Unsupported 2D slice type : " +
+                                  AsciiRepOfMriFileType(static_cast<MriFileType>(t)));
+    for (int t : {10, 12, 21, 25, -1}) EXPECT_EQ(message(t), "ecMriSliceImg:Bad 2D slice type") << t;
+    for (int t : {9, 11}) EXPECT_EQ(message(t), "? Unable to open raw mri file <" + missing + "> status = -19");
+    for (int t : {14, 18}) EXPECT_EQ(message(t), "? Unable to open raw mri file <" + missing + "> status = -14");
+    // Data type 98 does not suit an 8-bit or a float slice.
+    EXPECT_EQ(MessageOf([&] { ecMriSliceImg<float> s(missing.c_str(), MriRawFloat, &h, 0, nullptr); }),
+              "? Unable to open raw mri file <" + missing + "> status = -2");
+    EXPECT_EQ(MessageOf([&] { ecMriSliceImg<short> s(nullptr, MriRaw16, &h, 0, nullptr); }),
+              "? Unable to open raw mri file <> status = -3");
+    // A record that is not usable fails before storage is set up.
+    ecRawHeaderInfo bad = RawRecord(8, 20, 98);
+    EXPECT_EQ(MessageOf([&] { ecMriSliceImg<short> s(missing.c_str(), MriRaw16, &bad, 0, nullptr); }),
+              "? Unable to open raw mri file <" + missing + "> status = -1");
+
+    const std::string gem = "ecMriSliceImg:Error opening GEM file <" + missing + "> ";
+    const std::string siemens = "ecMriSliceImg:Error opening Siemens file <" + missing + "> ";
+    EXPECT_EQ(message(1).rfind(gem, 0), 0u) << message(1);
+    EXPECT_EQ(message(5).rfind(siemens, 0), 0u) << message(5);
+    EXPECT_EQ(message(6).rfind(siemens, 0), 0u) << message(6);
+    EXPECT_LT(std::stoi(message(5).substr(siemens.size())), -40);  // Signa failures are reported 40 lower
+}
+
+TEST(DisplaySlice, StorageSetUpModes)
+{
+    ecRawHeaderInfo h = RawRecord(48, 32, 98);
+    ecRawHeaderInfo unusable = RawRecord(48, 32, 98);
+    unusable.ImagePlane = SliceUnknown;
+    {
+        ProbeSlice s;
+        EXPECT_EQ(s.SetupStorage(nullptr, 0, nullptr), -1);
+        EXPECT_EQ(s.SetupStorage(&unusable, 0, nullptr), -1);
+        EXPECT_EQ(s.SetupStorage(&h, 1, nullptr), -11);
+        short caller[4];
+        EXPECT_EQ(s.SetupStorage(&h, 0x10000, caller), 48 * 32);  // not halved; the caller's buffer is not used
+        EXPECT_EQ(s.GetNumCols(), 48);
+        EXPECT_EQ(s.GetNumRows(), 32);
+        EXPECT_EQ(s.GetPixels(), s.GetImagePixels());
+        EXPECT_EQ(s.GetRowPointers()[31], s.GetPixels() + 31 * 48);
+        EXPECT_EQ(s.SetupStorage(&h, 0, caller), 2);
+        EXPECT_EQ(s.SetupStorage(&h, 1, nullptr), 3);
+        EXPECT_EQ(s.GetPixels(), s.GetImagePixels());
+        s.SetRows(0);
+        EXPECT_EQ(s.SetupStorage(&h, 1, nullptr), -12);
+        s.SetRows(32);
+    }
+    {
+        // Pixels set up by the plain slice (owned by the slice) are adopted by
+        // the image and released once, by the slice.
+        ProbeSlice s;
+        ASSERT_EQ(s.PlainSetup(&h), 48 * 32);
+        const short* own = s.GetPixels();
+        EXPECT_EQ(s.SetupStorage(&h, 1, nullptr), 3);
+        EXPECT_EQ(s.GetImagePixels(), own);
+        EXPECT_EQ(s.GetImageRows()[5], own + 5 * 48);
+        EXPECT_EQ(s.GetImageWidth(), 48);
+        EXPECT_EQ(s.GetViewHeight(), 32);
+        EXPECT_TRUE(s.OwnsData());
+    }
+}
+
+TEST(DisplaySlice, ResizeKeepsBothViewsLargeEnough)
+{
+    testutil::TempDir dir;
+    const std::string path = dir.file("s.raw");
+    testutil::WriteFile(path, std::vector<unsigned char>(64 * 64 * 2, 3));
+    ecRawHeaderInfo h = RawRecord(64, 64, 98);
+    ecMriSliceImg<short> s(path.c_str(), MriRaw16, &h, 0, nullptr);
+    EXPECT_FALSE(s.Resize(15, 256, 0));
+    EXPECT_FALSE(s.Resize(256, 1025, 0));
+    EXPECT_EQ(s.GetNumCols(), 64);
+    EXPECT_EQ(s.GetPixels()[0], 0x0303);
+    for (auto size : {std::pair<int, int>{320, 256}, {16, 16}, {1024, 16}, {40, 500}}) {
+        ASSERT_TRUE(s.Resize(size.first, size.second, 0));
+        EXPECT_EQ(s.GetNumCols(), size.first);
+        EXPECT_EQ(s.GetNumRows(), size.second);
+        EXPECT_EQ(s.GetPixels(), s.GetImagePixels());
+        EXPECT_EQ(s.GetImageWidth(), size.first);
+        // Every pixel of both views is writable (the sanitizer build checks).
+        short* const* rows = s.GetImageRows();
+        for (int r = 0; r < size.second; ++r) {
+            EXPECT_EQ(s.GetRowPointers()[r], rows[r]);
+            for (int c = 0; c < size.first; ++c) rows[r][c] = static_cast<short>(r + c);
+        }
+        std::vector<short> out(static_cast<size_t>(size.first * size.second));
+        EXPECT_EQ(s.GetImageData(out.data(), static_cast<int>(out.size()), 0), size.first * size.second);
+        EXPECT_EQ(out.back(), static_cast<short>(size.first + size.second - 2));
+    }
+    ecMriSliceImg<short> empty;
+    EXPECT_EQ(MessageOf([&] { empty.Resize(256, 256, 0); }), "ecMriSliceImg<T>::Resize - no slice data");
+    EXPECT_EQ(empty.SetMaxMinValues(0), -1);
+    EXPECT_EQ(empty.GetDisplayImage(), nullptr);
+    EXPECT_EQ(empty.GetConvertData(), nullptr);
+}
+
+TEST(DisplaySlice, MinimumMaximumAndConversionData)
+{
+    testutil::TempDir dir;
+    const std::string zeros = dir.file("zeros.raw"), ramp = dir.file("ramp.raw"), bytes = dir.file("bytes.raw");
+    testutil::WriteFile(zeros, std::vector<unsigned char>(32 * 16 * 2, 0));
+    std::vector<short> r(32 * 16);
+    for (size_t i = 0; i < r.size(); ++i) r[i] = static_cast<short>(i * 8);  // up to 4088
+    r[100] = 4095;
+    r[7] = -20;
+    testutil::WriteFile(ramp, Bytes(r));
+    testutil::WriteFile(bytes, std::vector<unsigned char>(32 * 16, 9));
+    ecRawHeaderInfo h16 = RawRecord(32, 16, 98), h8 = RawRecord(32, 16, 105);
+
+    ecMriSliceImg<short> z(zeros.c_str(), MriRaw16, &h16, 0, nullptr);
+    EXPECT_EQ(z.SetMaxMinValues(0), 512);
+    EXPECT_EQ(z.GetMinVal(), 0);
+    EXPECT_EQ(z.GetMaxVal(), 0);
+    EXPECT_EQ(z.GetDisplayMinimum(), 0);
+    EXPECT_EQ(z.GetDisplayMaximum(), 0);
+    auto* zt = static_cast<ecGrayTable*>(z.GetConvertData());
+    ASSERT_NE(zt, nullptr);
+    EXPECT_EQ(zt->GetLast(), 255);  // a maximum of 0 still gets the table for 0..255
+
+    ecMriSliceImg<short> s(ramp.c_str(), MriRaw16, &h16, 0, nullptr);
+    EXPECT_EQ(s.GetMinVal(), -20);
+    EXPECT_EQ(s.GetDisplayMaximum(), 4095);
+    auto* st = static_cast<ecGrayTable*>(s.GetConvertData());
+    ASSERT_NE(st, nullptr);
+    EXPECT_EQ(st->GetLast(), 4095);
+    EXPECT_EQ(st->GetHigh(), 4095.0);
+
+    ecMriSliceImg<unsigned char> b(bytes.c_str(), MriRaw8, &h8, 0, nullptr);
+    auto* bt = static_cast<ecGrayTable*>(b.GetConvertData());
+    ASSERT_NE(bt, nullptr);
+    EXPECT_EQ(bt->GetLast(), 255);
+    EXPECT_EQ(b.GetMaxVal(), 9);
+}
+
+TEST(DisplaySlice, FloatSlicesGetOneSharedGrayLookupTable)
+{
+    testutil::TempDir dir;
+    const std::string path = dir.file("f.raw");
+    std::vector<float> px(16 * 16);
+    for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<float>(i % 256);
+    testutil::WriteFile(path, Bytes(px));
+    ecRawHeaderInfo h = RawRecord(16, 16, 114);
+    ecMriSliceImg<float> f(path.c_str(), MriRawFloat, &h, 0, nullptr);
+    EXPECT_EQ(f.GetConvertData(), nullptr);
+    ASSERT_NE(f.GetLookupTable(), nullptr);
+    EXPECT_EQ(f.GetLookupTable(), f.GetSecondLookupTable());
+    EXPECT_EQ(f.GetLookupTable()->GetNumberOfTableValues(), 256);
+    // Rendered through the gray table, values 0..255 keep their level.
+    ASSERT_EQ(f.ConvertImageInformation(0), 256);
+    for (int i : {0, 1, 128, 200, 255}) EXPECT_EQ(f.GetDisplayData()[i], i);
+}
+
+TEST(DisplaySlice, LookupTablesAreReleasedExactlyOnce)
+{
+    int deleted = 0;
+    {
+        auto* s = new ecMriSliceImg<short>;
+        auto* shared = new CountedTable(&deleted);
+        s->SetLookupTable(shared);
+        s->SetSecondLookupTable(shared);
+        s->SetDisplayLookupTable(shared);
+        delete static_cast<ecMriSliceBase*>(s);
+    }
+    EXPECT_EQ(deleted, 1);
+    deleted = 0;
+    {
+        ecMriSliceImg<unsigned char> s;
+        s.SetLookupTable(new CountedTable(&deleted));
+        s.SetDisplayLookupTable(new CountedTable(&deleted));
+        s.SetSecondLookupTable(s.GetDisplayLookupTable());
+    }
+    EXPECT_EQ(deleted, 2);
+}
+
+TEST(DisplaySlice, WindowRotateAndSaveThroughTheSlice)
+{
+    testutil::TempDir dir;
+    const std::string path = dir.file("ramp.raw");
+    std::vector<short> px(32 * 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x) px[static_cast<size_t>(y * 32 + x)] = static_cast<short>(x * 100);
+    testutil::WriteFile(path, Bytes(px));
+    ecRawHeaderInfo h = RawRecord(32, 16, 98);
+    std::unique_ptr<ecMriSliceBase> base(ReadMriSlice(path.c_str(), MriRaw16, &h, true, 0));
+    ASSERT_NE(base, nullptr);
+    auto* s = dynamic_cast<ecMriSliceImg<short>*>(base.get());
+    ASSERT_NE(s, nullptr);
+
+    // Window [1000, 2000] with the rendering rebuilt at once (bit 0x100).
+    EXPECT_EQ(base->SetGrayValTranslation(ecImageBase::GrayLinear, 1000.0, 2000.0, 0x100), 1);
+    ecImageBase* image = base->GetCurrentImage();
+    ASSERT_EQ(image, s->GetDisplayImage());
+    ASSERT_NE(image->GetDisplayData(), nullptr);
+    const unsigned char* d = image->GetDisplayData();
+    EXPECT_EQ(d[10], 0);      // 1000
+    EXPECT_EQ(d[13], 77);     // 1300: 76.5 rounds up
+    EXPECT_EQ(d[15], 128);    // 1500
+    EXPECT_EQ(d[20], 255);    // 2000
+    EXPECT_EQ(d[31], 255);
+    ecImageBase::GrayTranslationMethod m = ecImageBase::GrayMinMax;
+    double lo = 0, hi = 0;
+    EXPECT_EQ(base->GetGrayValTranslation(m, lo, hi), 1);
+    EXPECT_EQ(m, ecImageBase::GrayLinear);
+    EXPECT_EQ(hi, 2000.0);
+
+    // The image view forwards to the slice: the min/max window is 0..3100.
+    EXPECT_EQ(image->SetGrayValTranslation(ecImageBase::GrayMinMax, 0, 0, 0), 1);
+    EXPECT_EQ(s->GetGrayValTranslation(m, lo, hi), 1);
+    EXPECT_EQ(m, ecImageBase::GrayMinMax);
+    EXPECT_EQ(hi, 3100.0);
+    EXPECT_EQ(base->SetGrayValTranslation(ecImageBase::GrayLinear, 5.0, 1.0, 0x100), -2);
+
+    // Turned a quarter clockwise, the left column becomes the top row.
+    EXPECT_EQ(base->SetRotationFlags(ecDisplayCharacteristicsBase::Rotate90), 1);
+    EXPECT_EQ(base->GetRotationFlags(), 1u);
+    EXPECT_EQ(base->SetRotationFlags(0x40), -1);
+    ASSERT_EQ(image->ConvertImageInformation(0), 512);
+    EXPECT_EQ(image->GetDisplayWidth(), 16);
+    EXPECT_EQ(image->GetDisplayHeight(), 32);
+    for (int x = 0; x < 16; ++x) EXPECT_EQ(image->GetDisplayData()[x], 0);
+    EXPECT_EQ(image->GetDisplayData()[31 * 16], 255);
+
+    const std::string pgm = dir.file("out.pgm");
+    EXPECT_EQ(base->SaveImageData(pgm.c_str(), 0), 1);
+    const std::vector<unsigned char> file = testutil::ReadFile(pgm);
+    const std::string header = "P5\n16 32\n255\n";
+    ASSERT_EQ(file.size(), header.size() + 512);
+    EXPECT_EQ(std::string(file.begin(), file.begin() + static_cast<long>(header.size())), header);
+    EXPECT_EQ(0, std::memcmp(file.data() + header.size(), image->GetDisplayData(), 512));
+    EXPECT_EQ(base->SaveImageData(nullptr, 0), -1);
+}

@@ -1,0 +1,113 @@
+// The slice factory: pixel type and kind of slice per file type, the types it
+// does not route, and the errors it catches or lets through.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Quarn.h"
+#include "TestUtil.h"
+
+namespace {
+ecRawHeaderInfo RawRecord(int cols, int rows, int dataType)
+{
+    ecRawHeaderInfo h;
+    h.bIsValid = true;
+    h.ImagePlane = SliceAxial;
+    h.iNumPix = cols;
+    h.iNumPixY = rows;
+    h.DataType = dataType;
+    h.lDataOffset = 0;
+    return h;
+}
+
+std::string ErrorOf(const char* name, int type, ecRawHeaderInfo* h, bool display)
+{
+    try {
+        std::unique_ptr<ecMriSliceBase> s(ReadMriSlice(name, static_cast<MriFileType>(type), h, display, 0));
+        return s ? "<slice>" : "<null>";
+    } catch (const ecError& e) {
+        return e.what();
+    }
+}
+}  // namespace
+
+TEST(SliceFactory, RawTypesGiveTheirPixelTypeAndKind)
+{
+    testutil::TempDir dir;
+    const std::string path = dir.file("s.raw");
+    std::vector<unsigned char> bytes(32 * 16 * 4);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 13);
+    testutil::WriteFile(path, bytes);
+    ecRawHeaderInfo h8 = RawRecord(32, 16, 105), h16 = RawRecord(32, 16, 98), hf = RawRecord(32, 16, 114);
+    for (bool display : {false, true}) {
+        std::unique_ptr<ecMriSliceBase> a(ReadMriSlice(path.c_str(), MriRaw8, &h8, display, 0));
+        std::unique_ptr<ecMriSliceBase> b(ReadMriSlice(path.c_str(), MriRaw16, &h16, display, 0));
+        std::unique_ptr<ecMriSliceBase> c(ReadMriSlice(path.c_str(), MriRaw16Swapped, &h16, display, 0));
+        std::unique_ptr<ecMriSliceBase> d(ReadMriSlice(path.c_str(), MriRawFloat, &hf, display, 0));
+        ASSERT_NE(dynamic_cast<ecMriSlice<unsigned char>*>(a.get()), nullptr);
+        ASSERT_NE(dynamic_cast<ecMriSlice<short>*>(b.get()), nullptr);
+        ASSERT_NE(dynamic_cast<ecMriSlice<short>*>(c.get()), nullptr);
+        ASSERT_NE(dynamic_cast<ecMriSlice<float>*>(d.get()), nullptr);
+        EXPECT_EQ(dynamic_cast<ecMriSliceImg<unsigned char>*>(a.get()) != nullptr, display);
+        EXPECT_EQ(dynamic_cast<ecMriSliceImg<short>*>(b.get()) != nullptr, display);
+        EXPECT_EQ(dynamic_cast<ecMriSliceImg<float>*>(d.get()) != nullptr, display);
+        const short* px = dynamic_cast<ecMriSlice<short>*>(b.get())->GetPixels();
+        const short* sw = dynamic_cast<ecMriSlice<short>*>(c.get())->GetPixels();
+        EXPECT_EQ(static_cast<unsigned short>(px[3]), bytes[6] | (bytes[7] << 8));
+        EXPECT_EQ(static_cast<unsigned short>(sw[3]), (bytes[6] << 8) | bytes[7]);
+        EXPECT_EQ(dynamic_cast<ecMriSlice<unsigned char>*>(a.get())->GetPixels()[511], bytes[511]);
+    }
+}
+
+TEST(SliceFactory, TypesItDoesNotRouteAndNullNames)
+{
+    testutil::TempDir dir;
+    const std::string path = dir.file("s.raw");
+    testutil::WriteFile(path, std::vector<unsigned char>(32 * 16 * 2, 1));
+    ecRawHeaderInfo h = RawRecord(32, 16, 98);
+    for (bool display : {false, true}) {
+        for (int t : {-1, 0, 2, 3, 7, 10, 12, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25})
+            EXPECT_EQ(ErrorOf(path.c_str(), t, &h, display), "<null>") << t;
+        for (int t = -1; t <= 25; ++t) EXPECT_EQ(ErrorOf(nullptr, t, &h, display), "<null>") << t;
+        // Genesis: the 16-bit attempt fails and the 8-bit probe answers -100.
+        EXPECT_EQ(ErrorOf(path.c_str(), MriGenesis, &h, display), "<null>");
+    }
+    EXPECT_EQ(FindGEM_PixelDepth(path.c_str()), -100);
+    // Plain Siemens slices cannot be read; the error is caught.
+    EXPECT_EQ(ErrorOf(path.c_str(), MriSiemens, &h, false), "<null>");
+    // A display Siemens slice's error reaches the caller.
+    EXPECT_EQ(ErrorOf(path.c_str(), MriSiemens, &h, true).rfind("ecMriSliceImg:Error opening Siemens file <" + path + "> ", 0),
+              0u);
+}
+
+TEST(SliceFactory, RawFailuresReachTheCaller)
+{
+    testutil::TempDir dir;
+    const std::string missing = dir.file("missing.raw"), empty = dir.file("empty.raw"), shortFile = dir.file("short.raw");
+    testutil::WriteFile(empty, {});
+    testutil::WriteFile(shortFile, std::vector<unsigned char>(32 * 15 * 2, 0));
+    ecRawHeaderInfo h = RawRecord(32, 16, 98);
+    for (bool display : {false, true}) {
+        EXPECT_EQ(ErrorOf(missing.c_str(), MriRaw16, &h, display),
+                  "? Unable to open raw mri file <" + missing + "> status = -19");
+        EXPECT_EQ(ErrorOf(empty.c_str(), MriRaw16, &h, display),
+                  "? Unable to open raw mri file <" + empty + "> status = -20");
+        EXPECT_EQ(ErrorOf(shortFile.c_str(), MriRaw16Swapped, &h, display),
+                  "? Unable to open raw mri file <" + shortFile + "> status = -20");
+        // A 16-bit record does not describe 8-bit or float pixels.
+        EXPECT_EQ(ErrorOf(empty.c_str(), MriRaw8, &h, display),
+                  "? Unable to open raw mri file <" + empty + "> status = -2");
+        EXPECT_EQ(ErrorOf(empty.c_str(), MriRawFloat, &h, display),
+                  "? Unable to open raw mri file <" + empty + "> status = -2");
+        EXPECT_EQ(ErrorOf(empty.c_str(), MriRaw16, nullptr, display),
+                  "? Unable to open raw mri file <" + empty + "> status = -1");
+        // Missing and empty files of the other routed types end in null or an error.
+        for (int t : {MriGenesis, MriSiemens})
+            for (const std::string& name : {missing, empty}) {
+                const std::string r = ErrorOf(name.c_str(), t, &h, display);
+                EXPECT_TRUE(r == "<null>" || r.rfind("ecMriSliceImg:Error opening", 0) == 0) << r;
+            }
+    }
+}
