@@ -80,6 +80,7 @@ def dicom_samples():
         ds.save_as(path, write_like_original=False)
     # An ACR-NEMA style file: no preamble, no "DICM", no file meta, implicit VR.
     ds = dicom_dataset(1, 0, 0)
+    ds.ImageType = ["ORIGINAL", "PRIMARY"]
     ds.add_new(0x00080010, "LO", "ACR-NEMA 2.0")  # Recognition Code
     ds.is_little_endian = True
     ds.is_implicit_VR = True

@@ -134,7 +134,7 @@ int RunInfo(const std::vector<std::string>& files, const ReadRequest& request, b
             first = false;
         }
     }
-    if (json) std::cout << all.dump(2) << "\n";
+    if (json) std::cout << all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     std::cout.flush();
     return status;
 }

@@ -130,14 +130,25 @@ SliceImage ReadSlice(const std::string& path, Format format, const ReadRequest& 
         rawHeader.FileType = request.rawType;
         hdr = &rawHeader;
     }
+    // The display slice first; where it cannot be had, the plain slice and the
+    // format's own reader.
+    std::string displayError;
+    bool haveFactory = false;
     try {
-        bool haveFactory = false;
         out.slice.reset(ReadDisplaySlice(path.c_str(), type, hdr, options, haveFactory));
-        if (!haveFactory) out.slice.reset(ReadWithoutFactory(path, format, type, hdr, options));
+        if (haveFactory && !out.slice) displayError = "the slice factory made no slice of it";
     } catch (const ecError& e) {
-        throw FileError{e.what()};
+        displayError = e.what();
     }
-    if (!out.slice) throw FileError{"the library made no slice of it (its slice factory answered null)"};
+    if (!out.slice) {
+        try {
+            out.slice.reset(ReadWithoutFactory(path, format, type, hdr, options));
+        } catch (const ecError& e) {
+            throw FileError{displayError.empty() ? std::string(e.what()) : displayError + "; " + e.what()};
+        } catch (const FileError& e) {
+            throw FileError{displayError.empty() ? e.message : displayError + "; " + e.message};
+        }
+    }
     if (!TakePixels<short>(out.slice.get(), out) && !TakePixels<unsigned char>(out.slice.get(), out) &&
         !TakePixels<float>(out.slice.get(), out))
         throw FileError{"the library returned a slice of an unknown pixel type"};
