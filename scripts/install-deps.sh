@@ -6,6 +6,7 @@ packages=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev
   python3 python3-pydicom python3-numpy
+  libcli11-dev nlohmann-json3-dev libpng-dev python3-png
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -111,8 +111,7 @@ std::string UnusableReason(const ecRawHeaderInfo& h)
     }
     if (h.fSliceSpacing < 0 || h.fSliceThickness < 0) return "its slice spacing or thickness is negative";
     if (h.iNumFrames < 1) return "it has no frames";
-    if (PlaneOf(h) == "Unknown" || !(h.ImagePlane == SliceAxial || h.ImagePlane == SliceSagittal ||
-                                     h.ImagePlane == SliceCoronal))
+    if (h.ImagePlane != SliceAxial && h.ImagePlane != SliceSagittal && h.ImagePlane != SliceCoronal)
         return "its image plane is not axial, sagittal or coronal";
     return "it is not usable for a series";
 }
@@ -210,7 +209,7 @@ int RunScan(const std::vector<std::string>& paths, const ReadRequest& request, s
     if (!fromLibrary) {
         // Without the library's check: the same rules, applied here.
         verdict = static_cast<int>(headers.size());
-        if (!UnusableReason(headers[0]).empty() && !headers[0].IsValidForUse(3)) verdict = -1025;
+        if (!headers[0].IsValidForUse(3)) verdict = -1025;
         for (size_t k = 1; verdict > 0 && k < headers.size(); ++k)
             if (!headers[k].IsValidForUse(3) || !FirstDifference(headers[0], headers[k], tolerance).empty())
                 verdict = -static_cast<int>(k);
