@@ -260,6 +260,9 @@ TEST(DisplaySlice, MinimumMaximumAndConversionData)
     ASSERT_NE(bt, nullptr);
     EXPECT_EQ(bt->GetLast(), 255);
     EXPECT_EQ(b.GetMaxVal(), 9);
+    EXPECT_TRUE(b.MaxMinValuesAreSet());
+    ASSERT_TRUE(b.Resize(64, 64, 0));
+    EXPECT_FALSE(b.MaxMinValuesAreSet());
 }
 
 TEST(DisplaySlice, FloatSlicesGetOneSharedGrayLookupTable)

@@ -158,6 +158,7 @@ bool ecMriSliceImg<T>::Resize(int nCols, int nRows, unsigned long options)
     }
     this->iNumRows = nRows;
     this->iNumCols = nCols;
+    this->bMaxMinSet = false;  // the pixels have not been scanned at this size
     if (!old) throw ecError("ecMriSliceImg<T>::Resize - no slice data", 1, 0, -1, -1);
     if (!oldIsImages && oldCount >= static_cast<long long>(nRows) * nCols) {
         // The slice's own buffer is large enough: the image shows it.
@@ -189,6 +190,7 @@ int ecMriSliceImg<T>::SetMaxMinValues(unsigned long)
     }
     this->tMinVal = lo;
     this->tMaxVal = hi;
+    this->bMaxMinSet = true;
     this->SetDisplayRange(lo, hi);
     return static_cast<int>(n);
 }
