@@ -27,32 +27,44 @@ bool HoldsDepth(int depth)
     return depth == 8 || sizeof(T) > 1;
 }
 
-// Installs the decoded image as the slice's pixels and row table. A buffer the
-// slice does not own is filled in place when it has the image's size, and is
-// otherwise left to its owner; a buffer the slice owns is replaced. Nothing
-// changes when an allocation fails.
-template <class T>
+// Installs the decoded image as the slice's pixels and row table.
+// - Storage of the image's size that the slice already holds (its own, a
+//   caller's or a display image's) is filled in place.
+// - An empty slice first asks its own storage set-up (`setupStorage`, the
+//   slice's virtual SetupStorage), so that a display slice gets its image's
+//   buffer.
+// - Otherwise the slice gets a buffer of its own; one it does not own is left
+//   to its owner.
+// Nothing changes when an allocation fails.
+template <class T, class Setup>
 void InstallPixels(const gem::Decoded& decoded, int width, int height, T*& pImageData, T**& ppRowPtrs,
-                   int& iNumRows, int& iNumCols, bool& bOwnsData)
+                   int& iNumRows, int& iNumCols, bool& bOwnsData, Setup setupStorage)
 {
+    const auto fits = [&] { return pImageData && ppRowPtrs && iNumRows == height && iNumCols == width; };
+    if (!pImageData && !ppRowPtrs) {
+        ecRawHeaderInfo shape;
+        shape.bIsValid = true;
+        shape.iNumPix = width;
+        shape.iNumPixY = height;
+        shape.ImagePlane = SliceAxial;
+        setupStorage(&shape);
+    }
     const size_t n = static_cast<size_t>(width) * static_cast<size_t>(height);
-    const bool reuse = pImageData && !bOwnsData && static_cast<size_t>(iNumRows) * static_cast<size_t>(iNumCols) == n &&
-                       iNumRows > 0 && iNumCols > 0;
-    std::unique_ptr<T[]> fresh(reuse ? nullptr : new T[n]);
-    std::unique_ptr<T*[]> table((ppRowPtrs && iNumRows == height) ? nullptr : new T*[static_cast<size_t>(height)]);
-    T* pixels = reuse ? pImageData : fresh.get();
-    for (size_t i = 0; i < n; ++i) pixels[i] = static_cast<T>(decoded.pixels[i]);
-    if (!reuse) {
+    if (!fits()) {
+        std::unique_ptr<T[]> fresh(new T[n]);
+        std::unique_ptr<T*[]> table(
+            (ppRowPtrs && iNumRows == height) ? nullptr : new T*[static_cast<size_t>(height)]);
         if (bOwnsData) delete[] pImageData;
         pImageData = fresh.release();
         bOwnsData = true;
+        if (table) {
+            delete[] ppRowPtrs;
+            ppRowPtrs = table.release();
+        }
+        iNumRows = height;
+        iNumCols = width;
     }
-    if (table) {
-        delete[] ppRowPtrs;
-        ppRowPtrs = table.release();
-    }
-    iNumRows = height;
-    iNumCols = width;
+    for (size_t i = 0; i < n; ++i) pImageData[i] = static_cast<T>(decoded.pixels[i]);
     for (int r = 0; r < height; ++r) ppRowPtrs[r] = pImageData + static_cast<size_t>(r) * static_cast<size_t>(width);
 }
 
@@ -109,7 +121,8 @@ int ecMriSlice<T>::ReadGEMFile(const char* name, void*)
         out.reset();
 
         std::unique_ptr<ecRawHeaderInfo> fresh(pRawHeader ? nullptr : new ecRawHeaderInfo);
-        InstallPixels(decoded, layout.width, layout.height, pImageData, ppRowPtrs, iNumRows, iNumCols, bOwnsData);
+        InstallPixels(decoded, layout.width, layout.height, pImageData, ppRowPtrs, iNumRows, iNumCols, bOwnsData,
+                      [this](ecRawHeaderInfo* shape) { return this->SetupStorage(shape, 0, nullptr); });
         if (fresh) pRawHeader = fresh.release();
         gem::FillRawHeader(*pRawHeader, layout, imageHeader);
         gem::ReadBack(tempPath, layout);
@@ -140,7 +153,8 @@ int ecMriSlice<T>::GetGEMImage(FILE* fp, unsigned long, void*)
         in.reset();
         WriteTempFile(out.get(), decoded);
         out.reset();
-        InstallPixels(decoded, layout.width, layout.height, pImageData, ppRowPtrs, iNumRows, iNumCols, bOwnsData);
+        InstallPixels(decoded, layout.width, layout.height, pImageData, ppRowPtrs, iNumRows, iNumCols, bOwnsData,
+                      [this](ecRawHeaderInfo* shape) { return this->SetupStorage(shape, 0, nullptr); });
     } catch (const std::bad_alloc&) {
         in.reset();
         out.reset();
