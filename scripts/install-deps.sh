@@ -6,6 +6,8 @@ packages=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev
   python3 python3-pydicom python3-numpy
+  python3-dev python3-pybind11 python3-pytest python3-pil
+  libcli11-dev nlohmann-json3-dev libpng-dev python3-png
   clang-14 libclang-rt-14-dev
 )
 missing=()
