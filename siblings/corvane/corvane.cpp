@@ -201,3 +201,21 @@ std::string StringPrintf(const char* format, ...)
     va_end(copy);
     return out;
 }
+
+bool HostStoresLowByteFirst()
+{
+    const uint16_t probe = 1;
+    unsigned char first;
+    std::memcpy(&first, &probe, 1);
+    return first == 1;
+}
+
+long long BytesLeftInStream(FILE* fp)
+{
+    const long here = std::ftell(fp);
+    if (here < 0) return -1;
+    if (std::fseek(fp, 0, SEEK_END) != 0) return -1;
+    const long end = std::ftell(fp);
+    if (std::fseek(fp, here, SEEK_SET) != 0 || end < 0) return -1;
+    return end > here ? static_cast<long long>(end) - here : 0;
+}
