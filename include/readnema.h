@@ -23,4 +23,32 @@ int FindDicomFileImageRange(std::vector<std::string>& fileNames, int& firstImage
 int DICOM_ValuesAreConsistant(const std::vector<ecDicomHeaderInfo>& headers, unsigned long validityFlags);
 SliceType GetDicomSliceType(const char* orientationText, unsigned long& reserved);
 
+// Fallback geometry of the whole-slice DICOM reader ecMriSlice<T>::ReadDICOMFile,
+// one set per pixel type T (unsigned char, short, float), reached through
+// DicomSliceFallback<T>(). All values are zero (false) when the library is
+// loaded and the library never assigns them; a host that sets them and
+// bReqValuesAreSet makes the reader copy all eight values into the slice and
+// its header record when a file has an image number but lacks its plane, rows,
+// slice spacing, slice thickness or pixel spacing (and
+// ecMriSliceBase::bInferUnsetDicomFields is true).
+struct ecDicomSliceFallback {
+    int iTmpPlane;             // -> PlaneType
+    SliceType stTmp;           // -> ImagePlane
+    int iTmpNRowsX;            // -> columns of the slice and iNumPix
+    int iTmpNRowsY;            // -> rows of the slice and iNumPixY
+    float fTmpScanSpacing;     // -> fSliceSpacing
+    float fTmpSliceThickness;  // -> fSliceThickness
+    float fTmpPixelSize;       // -> fSizePix
+    float fTmpPixelSizeY;      // -> fSizePixY
+    bool bReqValuesAreSet;     // enables the fallback
+};
+
+// The fallback set of ecMriSlice<T>::ReadDICOMFile, for T = unsigned char,
+// short or float. Process-wide and unguarded, like the rest of the DICOM state.
+template <class T>
+ecDicomSliceFallback& DicomSliceFallback();
+extern template ecDicomSliceFallback& DicomSliceFallback<unsigned char>();
+extern template ecDicomSliceFallback& DicomSliceFallback<short>();
+extern template ecDicomSliceFallback& DicomSliceFallback<float>();
+
 #endif

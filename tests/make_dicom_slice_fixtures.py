@@ -1,0 +1,191 @@
+#!/usr/bin/python3
+"""Writes the DICOM slice fixtures of tests/data/dicom_slices with pydicom and
+the table of their pixels that test_dicom_slice_loading checks.
+
+The whole-slice reader walks implicit little-endian elements from byte 0 (a
+NEMA stream) or from byte 132 (after a preamble and "DICM"). pydicom writes
+such streams when a data set is saved without file meta information, so the
+fixtures are pydicom's own writing of its MR_small test image and of a few
+synthetic images; the real files copied from ITK's test data are listed too.
+Every expected value comes from pydicom (pixel_array and the elements), never
+from the library.
+
+Run from anywhere:  /usr/bin/python3 tests/make_dicom_slice_fixtures.py
+"""
+import io
+import os
+import sys
+
+import numpy as np
+import pydicom
+from pydicom.dataelem import DataElement
+from pydicom.dataset import Dataset
+from pydicom.filebase import DicomFileLike
+from pydicom.filewriter import write_data_element, write_dataset
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+OUT = os.path.join(HERE, "data", "dicom_slices")
+PYDICOM_FILES = os.path.join(os.path.dirname(pydicom.__file__), "data", "test_files")
+
+
+def group_bytes(ds, group, little_endian):
+    """The length in bytes of one group's elements as implicit VR."""
+    part = Dataset()
+    for elem in ds.group_dataset(group):
+        part.add(elem)
+    buf = DicomFileLike(io.BytesIO())
+    buf.is_little_endian = little_endian
+    buf.is_implicit_VR = True
+    return write_dataset(buf, part)
+
+
+def write_stream(ds, path, preamble=False, little_endian=True, group_length=False):
+    """The data set as bare implicit-VR elements, optionally after a 128-byte
+    preamble and "DICM" (no file meta group), and optionally opening with the
+    (retired) group length element of group 0008, as NEMA streams do."""
+    with open(path, "wb") as raw:
+        if preamble:
+            raw.write(b"\0" * 128 + b"DICM")
+        fp = DicomFileLike(raw)
+        fp.is_little_endian = little_endian
+        fp.is_implicit_VR = True
+        if group_length:
+            length = DataElement(0x00080000, "UL", group_bytes(ds, 0x0008, little_endian))
+            write_data_element(fp, length)
+        write_dataset(fp, ds)
+
+
+def read_stream(path, little_endian=True):
+    """Reads a fixture back with pydicom and returns its data set; the pixel
+    array is decoded under the transfer syntax the stream was written in."""
+    with open(path, "rb") as f:
+        head = f.read(132)
+        start = 132 if head[128:132] == b"DICM" else 0
+        f.seek(start)
+        ds = pydicom.filereader.read_dataset(f, is_implicit_VR=True, is_little_endian=little_endian)
+    ds.file_meta = pydicom.dataset.FileMetaDataset()
+    ds.file_meta.TransferSyntaxUID = (pydicom.uid.ImplicitVRLittleEndian if little_endian
+                                      else pydicom.uid.ExplicitVRBigEndian)
+    ds.is_implicit_VR = True
+    ds.is_little_endian = little_endian
+    return ds
+
+
+def synthetic(rows, cols, bits, seed, extra):
+    rng = np.random.default_rng(seed)
+    ds = Dataset()
+    ds.SOPClassUID = "1.2.840.10008.5.1.4.1.1.4"
+    ds.Modality = "MR"
+    ds.PatientName = "Fixture^Slice"
+    ds.PatientID = "QUARN-%d" % seed
+    ds.SliceThickness = "2.5"
+    ds.SeriesNumber = "3"
+    ds.InstanceNumber = "7"
+    ds.ImageOrientationPatient = [0, 1, 0, 0, 0, -1]
+    ds.SamplesPerPixel = 1
+    ds.PhotometricInterpretation = "MONOCHROME2"
+    ds.Rows = rows
+    ds.Columns = cols
+    ds.PixelSpacing = [0.75, 0.75]
+    ds.BitsAllocated = bits
+    ds.BitsStored = bits
+    ds.HighBit = bits - 1
+    if bits == 8:
+        ds.PixelRepresentation = 0
+        arr = rng.integers(0, 256, size=(rows, cols), dtype=np.uint8)
+    else:
+        ds.PixelRepresentation = 1
+        arr = rng.integers(-32768, 32768, size=(rows, cols), dtype=np.int16)
+    for key, value in extra.items():
+        setattr(ds, key, value)
+    ds.PixelData = arr.tobytes()
+    return ds
+
+
+def fnv1a64(data):
+    h = 0xCBF29CE484222325
+    for b in data:
+        h ^= b
+        h = (h * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
+    return h
+
+
+def table_line(name, ds, pixels):
+    """name T rows cols fnv sum valid spacing thickness samples..."""
+    first = pixels[0] if pixels.ndim == 3 else pixels
+    bits = int(ds.BitsAllocated)
+    values = first.astype("<u1" if bits == 8 else "<i2")
+    rows, cols = values.shape
+    # Elements of zero length count as absent.
+    valid = all(ds.get(k) not in (None, "") for k in ("Rows", "Columns", "SliceThickness", "PixelSpacing"))
+    # "-" where the element is absent (the record keeps its default).
+    spacing = "%.6g" % float(ds.PixelSpacing[0]) if ds.get("PixelSpacing") else "-"
+    thickness = "%.6g" % float(ds.SliceThickness) if ds.get("SliceThickness") not in (None, "") else "-"
+    flat = values.reshape(-1)
+    picks = sorted({0, len(flat) // 3, len(flat) // 2 + 1, len(flat) - 1})
+    samples = " ".join("%d:%d" % (i, int(flat[i])) for i in picks)
+    return "%s %s %d %d %016x %d %d %s %s %s" % (
+        name, "uchar" if bits == 8 else "short", rows, cols, fnv1a64(values.tobytes()),
+        int(values.astype(np.int64).sum()), int(valid), spacing, thickness, samples)
+
+
+def main():
+    os.makedirs(OUT, exist_ok=True)
+    lines = []
+
+    # pydicom's MR_small image, written as a NEMA stream and behind a preamble.
+    mr = pydicom.dcmread(os.path.join(PYDICOM_FILES, "MR_small_implicit.dcm"))
+    truth = mr.pixel_array
+    for name, preamble in (("mr_small_nema.dcm", False), ("mr_small_preamble.dcm", True)):
+        path = os.path.join(OUT, name)
+        write_stream(mr, path, preamble=preamble)
+        back = read_stream(path)
+        assert np.array_equal(back.pixel_array, truth), name
+        lines.append(table_line(name, back, back.pixel_array))
+
+    # The same image as big-endian implicit elements, for the byte-order path
+    # of the element reader; its expected pixels are those of MR_small.
+    # It opens with the group length of group 0008, by which the element
+    # reader recognises the byte order.
+    be = mr.copy()
+    be.PixelData = truth.astype(">i2").tobytes()
+    path = os.path.join(OUT, "mr_small_nema_bigendian.dcm")
+    write_stream(be, path, little_endian=False, group_length=True)
+    back = read_stream(path, little_endian=False)
+    assert np.array_equal(back.pixel_array, truth)
+    lines.append("# big-endian: " + table_line("mr_small_nema_bigendian.dcm", back, back.pixel_array))
+
+    # Synthetic images: 8-bit of odd size with Siemens private elements,
+    # 16-bit signed of even size without a slice thickness.
+    odd = synthetic(37, 23, 8, 1, {})
+    odd.add_new(0x00211020, "IS", "17")
+    odd.add_new(0x00211221, "DS", "5.5")
+    path = os.path.join(OUT, "synthetic_8bit_37x23.dcm")
+    write_stream(odd, path)
+    back = read_stream(path)
+    lines.append(table_line("synthetic_8bit_37x23.dcm", back, back.pixel_array))
+
+    even = synthetic(40, 48, 16, 2, {})
+    del even.SliceThickness
+    path = os.path.join(OUT, "synthetic_16bit_40x48.dcm")
+    write_stream(even, path, preamble=True)
+    back = read_stream(path)
+    lines.append(table_line("synthetic_16bit_40x48.dcm", back, back.pixel_array))
+
+    # Real implicit little-endian files without file meta (ITK test data).
+    for name in ("NoPreambleDicomTest.dcm", "OT-PAL-8-face.dcm", "dicom-sc_cs-1.dcm"):
+        path = os.path.join(OUT, name)
+        ds = pydicom.dcmread(path, force=True)
+        ds.file_meta = pydicom.dataset.FileMetaDataset()
+        ds.file_meta.TransferSyntaxUID = pydicom.uid.ImplicitVRLittleEndian
+        lines.append(table_line(name, ds, ds.pixel_array))
+
+    with open(os.path.join(OUT, "pixel_table.txt"), "w") as f:
+        f.write("# Written by tests/make_dicom_slice_fixtures.py from pydicom %s.\n" % pydicom.__version__)
+        f.write("# file type rows cols fnv1a64 sum valid pixel_spacing thickness index:value...\n")
+        f.write("\n".join(lines) + "\n")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
