@@ -36,8 +36,9 @@ ecMriSliceImg<T>::ecMriSliceImg(const char* name, MriFileType type, ecRawHeaderI
     bool adopt = false;
     switch (t) {
     case MriGenesis: {
+        // The Genesis reader answers 1 when the slice holds the image and 0 when it refused the file.
         const int r = this->ReadGEMFile(name, nullptr);
-        if (r < 0) ThrowSliceError(StringPrintf("ecMriSliceImg:Error opening GEM file <%s> %d", shown, r));
+        if (r < 1) ThrowSliceError(StringPrintf("ecMriSliceImg:Error opening GEM file <%s> %d", shown, r));
         SetupStorage(this->pRawHeader, 1, nullptr);
         break;
     }
