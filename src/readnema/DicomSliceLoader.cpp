@@ -2,6 +2,8 @@
 // little-endian element walk of ReadDICOMFile, the pixel read of
 // ReadDICOM_Image (optionally halved, byte pairs swapped for big-endian data)
 // and the geometry text of the Siemens private element (0051,1010).
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -76,6 +78,11 @@ long long RemainingBytes(FILE* fp)
 {
     const long here = std::ftell(fp);
     if (here < 0) return -1;
+    // A regular file tells its size without a seek to its end (which would
+    // make the stream read the file's tail and then its position again).
+    struct stat st;
+    if (fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode))
+        return st.st_size > here ? static_cast<long long>(st.st_size - here) : 0;
     if (std::fseek(fp, 0, SEEK_END) != 0) return -1;
     const long end = std::ftell(fp);
     if (std::fseek(fp, here, SEEK_SET) != 0 || end < 0) return -1;
