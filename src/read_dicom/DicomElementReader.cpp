@@ -140,8 +140,11 @@ private:
         if (fp_) {
             len_ = std::fread(buf_, 1, sizeof buf_, fp_);
         } else if (!bad_) {
+            // The first read asks for 4 KiB, which holds a typical header
+            // whole; later reads fill the buffer.
+            const size_t want = base_ == 0 ? 4096 : sizeof buf_;
             ssize_t got;
-            do got = ::read(fd_, buf_, sizeof buf_);
+            do got = ::read(fd_, buf_, want);
             while (got < 0 && errno == EINTR);
             len_ = got > 0 ? static_cast<size_t>(got) : 0;
         }
