@@ -6,6 +6,7 @@ packages=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev
   python3 python3-pydicom python3-numpy
+  python3-dev python3-pybind11 python3-pytest python3-pil
 )
 missing=()
 for p in "${packages[@]}"; do

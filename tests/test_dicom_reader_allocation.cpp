@@ -13,6 +13,11 @@ namespace {
 size_t gLargest = 0;
 }
 
+// The replacement pairs malloc with free on purpose.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void* operator new(size_t n)
 {
     if (n > gLargest) gLargest = n;

@@ -10,21 +10,10 @@
 #include <vector>
 
 #include "Quarn.h"
+#include "RecordUtil.h"
 #include "TestUtil.h"
 
 namespace {
-ecRawHeaderInfo RawRecord(int cols, int rows, int dataType, long offset = 0)
-{
-    ecRawHeaderInfo h;
-    h.bIsValid = true;
-    h.ImagePlane = SliceAxial;
-    h.iNumPix = cols;
-    h.iNumPixY = rows;
-    h.DataType = dataType;
-    h.lDataOffset = offset;
-    return h;
-}
-
 template <class T>
 std::vector<unsigned char> Bytes(const std::vector<T>& v)
 {
@@ -67,7 +56,7 @@ void ExpectSameAsPlain(MriFileType type, int dataType, const std::vector<T>& fil
     const std::vector<unsigned char> px = Bytes(filePixels);
     bytes.insert(bytes.end(), px.begin(), px.end());
     testutil::WriteFile(path, bytes);
-    ecRawHeaderInfo h = RawRecord(32, 20, dataType, offset);
+    ecRawHeaderInfo h = testutil::RawRecord(32, 20, dataType, offset);
 
     ecMriSlice<T> plain(path.c_str(), type, &h, 0, nullptr);
     std::vector<T> caller(32 * 20);
@@ -109,7 +98,7 @@ TEST(DisplaySlice, RawReadsHoldThePixelsOfPlainReads)
     testutil::TempDir dir;
     const std::string path = dir.file("be.raw");
     testutil::WriteFile(path, Bytes(s16));
-    ecRawHeaderInfo h = RawRecord(32, 20, 98);
+    ecRawHeaderInfo h = testutil::RawRecord(32, 20, 98);
     ecMriSliceImg<short> swapped(path.c_str(), MriRaw16Swapped, &h, 0, nullptr);
     EXPECT_EQ(static_cast<unsigned short>(swapped.GetPixels()[1]),
               static_cast<unsigned short>(((s16[1] & 0xFF) << 8) | ((s16[1] >> 8) & 0xFF)));
@@ -122,7 +111,7 @@ TEST(DisplaySlice, ReadingConstructorMessageForEachType)
 {
     testutil::TempDir dir;
     const std::string missing = dir.file("missing.img");
-    ecRawHeaderInfo h = RawRecord(32, 20, 98);
+    ecRawHeaderInfo h = testutil::RawRecord(32, 20, 98);
     auto message = [&](int type) {
         return MessageOf([&] { ecMriSliceImg<short> s(missing.c_str(), static_cast<MriFileType>(type), &h, 0, nullptr); });
     };
@@ -140,7 +129,7 @@ TEST(DisplaySlice, ReadingConstructorMessageForEachType)
     EXPECT_EQ(MessageOf([&] { ecMriSliceImg<short> s(nullptr, MriRaw16, &h, 0, nullptr); }),
               "? Unable to open raw mri file <> status = -3");
     // A record that is not usable fails before storage is set up.
-    ecRawHeaderInfo bad = RawRecord(8, 20, 98);
+    ecRawHeaderInfo bad = testutil::RawRecord(8, 20, 98);
     EXPECT_EQ(MessageOf([&] { ecMriSliceImg<short> s(missing.c_str(), MriRaw16, &bad, 0, nullptr); }),
               "? Unable to open raw mri file <" + missing + "> status = -1");
 
@@ -154,8 +143,8 @@ TEST(DisplaySlice, ReadingConstructorMessageForEachType)
 
 TEST(DisplaySlice, StorageSetUpModes)
 {
-    ecRawHeaderInfo h = RawRecord(48, 32, 98);
-    ecRawHeaderInfo unusable = RawRecord(48, 32, 98);
+    ecRawHeaderInfo h = testutil::RawRecord(48, 32, 98);
+    ecRawHeaderInfo unusable = testutil::RawRecord(48, 32, 98);
     unusable.ImagePlane = SliceUnknown;
     {
         ProbeSlice s;
@@ -195,7 +184,7 @@ TEST(DisplaySlice, ResizeKeepsBothViewsLargeEnough)
     testutil::TempDir dir;
     const std::string path = dir.file("s.raw");
     testutil::WriteFile(path, std::vector<unsigned char>(64 * 64 * 2, 3));
-    ecRawHeaderInfo h = RawRecord(64, 64, 98);
+    ecRawHeaderInfo h = testutil::RawRecord(64, 64, 98);
     ecMriSliceImg<short> s(path.c_str(), MriRaw16, &h, 0, nullptr);
     EXPECT_FALSE(s.Resize(15, 256, 0));
     EXPECT_FALSE(s.Resize(256, 1025, 0));
@@ -235,7 +224,7 @@ TEST(DisplaySlice, MinimumMaximumAndConversionData)
     r[7] = -20;
     testutil::WriteFile(ramp, Bytes(r));
     testutil::WriteFile(bytes, std::vector<unsigned char>(32 * 16, 9));
-    ecRawHeaderInfo h16 = RawRecord(32, 16, 98), h8 = RawRecord(32, 16, 105);
+    ecRawHeaderInfo h16 = testutil::RawRecord(32, 16, 98), h8 = testutil::RawRecord(32, 16, 105);
 
     ecMriSliceImg<short> z(zeros.c_str(), MriRaw16, &h16, 0, nullptr);
     EXPECT_EQ(z.SetMaxMinValues(0), 512);
@@ -272,7 +261,7 @@ TEST(DisplaySlice, FloatSlicesGetOneSharedGrayLookupTable)
     std::vector<float> px(16 * 16);
     for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<float>(i % 256);
     testutil::WriteFile(path, Bytes(px));
-    ecRawHeaderInfo h = RawRecord(16, 16, 114);
+    ecRawHeaderInfo h = testutil::RawRecord(16, 16, 114);
     ecMriSliceImg<float> f(path.c_str(), MriRawFloat, &h, 0, nullptr);
     EXPECT_EQ(f.GetConvertData(), nullptr);
     ASSERT_NE(f.GetLookupTable(), nullptr);
@@ -313,7 +302,7 @@ TEST(DisplaySlice, WindowRotateAndSaveThroughTheSlice)
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 32; ++x) px[static_cast<size_t>(y * 32 + x)] = static_cast<short>(x * 100);
     testutil::WriteFile(path, Bytes(px));
-    ecRawHeaderInfo h = RawRecord(32, 16, 98);
+    ecRawHeaderInfo h = testutil::RawRecord(32, 16, 98);
     std::unique_ptr<ecMriSliceBase> base(ReadMriSlice(path.c_str(), MriRaw16, &h, true, 0));
     ASSERT_NE(base, nullptr);
     auto* s = dynamic_cast<ecMriSliceImg<short>*>(base.get());

@@ -1,26 +1,16 @@
 // Reading headerless raw slice files into typed slices, and the 2 x 2 halving.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "Quarn.h"
+#include "RecordUtil.h"
 #include "TestUtil.h"
 
 namespace {
-ecRawHeaderInfo Record(int cols, int rows, int dataType, long offset = 0)
-{
-    ecRawHeaderInfo h;
-    h.bIsValid = true;
-    h.ImagePlane = SliceAxial;
-    h.iNumPix = cols;
-    h.iNumPixY = rows;
-    h.DataType = dataType;
-    h.lDataOffset = offset;
-    return h;
-}
-
 // Little-endian 16-bit pixel p(r, c) = r * 300 - c * 7 (negative values included).
 short Pixel16(int r, int c) { return static_cast<short>(r * 300 - c * 7); }
 
@@ -60,10 +50,10 @@ TEST(RawSliceReading, SixteenBitAtStartEndAndOffset)
     const int W = 256, H = 256;
     const auto block = Le16Block(W, H, false);
     // The same block with a 1000-byte header in front and 37 bytes after it.
-    std::vector<unsigned char> withHeader(1000, 0xAB);
-    withHeader.insert(withHeader.end(), block.begin(), block.end());
-    std::vector<unsigned char> withBoth = withHeader;
-    withBoth.insert(withBoth.end(), 37, 0xCD);
+    std::vector<unsigned char> withHeader(1000 + block.size(), 0xAB);
+    std::copy(block.begin(), block.end(), withHeader.begin() + 1000);
+    std::vector<unsigned char> withBoth(withHeader.size() + 37, 0xCD);
+    std::copy(withHeader.begin(), withHeader.end(), withBoth.begin());
     testutil::WriteFile(dir.file("plain.raw"), block);
     testutil::WriteFile(dir.file("header.raw"), withHeader);
     testutil::WriteFile(dir.file("both.raw"), withBoth);
@@ -71,7 +61,7 @@ TEST(RawSliceReading, SixteenBitAtStartEndAndOffset)
     struct Case { std::string file; long offset; } cases[] = {
         {"plain.raw", 0}, {"header.raw", -1}, {"both.raw", 1000}, {"header.raw", 1000}};
     for (const auto& k : cases) {
-        ecRawHeaderInfo h = Record(W, H, 98, k.offset);
+        ecRawHeaderInfo h = testutil::RawRecord(W, H, 98, k.offset);
         ecMriSlice<short> s(dir.file(k.file).c_str(), MriRaw16, &h, 0, nullptr);
         ASSERT_EQ(s.GetNumRows(), H);
         ASSERT_EQ(s.GetNumCols(), W);
@@ -87,7 +77,7 @@ TEST(RawSliceReading, SixteenBitAtStartEndAndOffset)
         EXPECT_EQ(s.GetMaxVal(), 255);  // not computed by the read
     }
     // With -1 the block is the last W*H*2 bytes: trailing bytes shift it.
-    ecRawHeaderInfo h = Record(W, H, 98, -1);
+    ecRawHeaderInfo h = testutil::RawRecord(W, H, 98, -1);
     ecMriSlice<short> shifted(dir.file("both.raw").c_str(), MriRaw16, &h, 0, nullptr);
     EXPECT_NE(shifted.GetPixels()[0], Pixel16(0, 0));
 }
@@ -97,14 +87,14 @@ TEST(RawSliceReading, SwappedSixteenBitAndOtherPixelTypes)
     testutil::TempDir dir;
     const int W = 32, H = 16;
     testutil::WriteFile(dir.file("be.raw"), Le16Block(W, H, true));
-    ecRawHeaderInfo h = Record(W, H, 98);
+    ecRawHeaderInfo h = testutil::RawRecord(W, H, 98);
     ecMriSlice<short> s(dir.file("be.raw").c_str(), MriRaw16Swapped, &h, 0, nullptr);
     for (int i = 0; i < W * H; ++i) ASSERT_EQ(s.GetPixels()[i], Pixel16(i / W, i % W)) << i;
 
     std::vector<unsigned char> bytes(W * H);
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 7);
     testutil::WriteFile(dir.file("u8.raw"), bytes);
-    ecRawHeaderInfo h8 = Record(W, H, 105);
+    ecRawHeaderInfo h8 = testutil::RawRecord(W, H, 105);
     ecMriSlice<unsigned char> s8(dir.file("u8.raw").c_str(), MriRaw8, &h8, 0, nullptr);
     EXPECT_EQ(std::memcmp(s8.GetPixels(), bytes.data(), bytes.size()), 0);
 
@@ -113,7 +103,7 @@ TEST(RawSliceReading, SwappedSixteenBitAndOtherPixelTypes)
     std::vector<unsigned char> fbytes(floats.size() * 4);
     std::memcpy(fbytes.data(), floats.data(), fbytes.size());
     testutil::WriteFile(dir.file("f.raw"), fbytes);
-    ecRawHeaderInfo hf = Record(W, H, 114);
+    ecRawHeaderInfo hf = testutil::RawRecord(W, H, 114);
     ecMriSlice<float> sf(dir.file("f.raw").c_str(), MriRawFloat, &hf, 0, nullptr);
     EXPECT_EQ(std::memcmp(sf.GetPixels(), floats.data(), fbytes.size()), 0);
     // The byte exchange of the swapped type runs on float pixels too, within each half.
@@ -138,13 +128,13 @@ TEST(RawSliceReading, EveryStatusAndItsMessage)
     testutil::TempDir dir;
     const std::string f = dir.file("img.raw");
     testutil::WriteFile(f, Le16Block(16, 16, false));
-    ecRawHeaderInfo ok = Record(16, 16, 98);
+    ecRawHeaderInfo ok = testutil::RawRecord(16, 16, 98);
     ecRawHeaderInfo invalid = ok;
     invalid.bIsValid = false;
     ecRawHeaderInfo noPlane = ok;
     noPlane.ImagePlane = SliceUnknown;
-    ecRawHeaderInfo bytes = Record(16, 16, 105);
-    ecRawHeaderInfo tall = Record(16, 17, 98);  // one row more than the file holds
+    ecRawHeaderInfo bytes = testutil::RawRecord(16, 16, 105);
+    ecRawHeaderInfo tall = testutil::RawRecord(16, 17, 98);  // one row more than the file holds
 
     EXPECT_EQ(ThrownMessage<short>(f.c_str(), MriRaw16, nullptr), StatusMessage(f, -1));
     EXPECT_EQ(ThrownMessage<short>(f.c_str(), MriRaw16, &invalid), StatusMessage(f, -1));
@@ -184,8 +174,8 @@ TEST(RawSliceReading, CallerBufferIsFilledAndNeverReleased)
     testutil::TempDir dir;
     const std::string f = dir.file("img.raw");
     testutil::WriteFile(f, Le16Block(16, 16, false));
-    ecRawHeaderInfo ok = Record(16, 16, 98);
-    ecRawHeaderInfo tall = Record(16, 17, 98);
+    ecRawHeaderInfo ok = testutil::RawRecord(16, 16, 98);
+    ecRawHeaderInfo tall = testutil::RawRecord(16, 17, 98);
     std::vector<short> buffer(16 * 17, 12345);
     {
         ecMriSlice<short> s(f.c_str(), MriRaw16, &ok, 0, buffer.data());
@@ -208,7 +198,7 @@ TEST(RawSliceReading, HalvingAveragesTwoByTwoBlocks)
     testutil::TempDir dir;
     const int W = 256, H = 256;
     testutil::WriteFile(dir.file("be.raw"), Le16Block(W, H, true));
-    ecRawHeaderInfo h = Record(W, H, 98);
+    ecRawHeaderInfo h = testutil::RawRecord(W, H, 98);
     ecMriSlice<short> s(dir.file("be.raw").c_str(), MriRaw16Swapped, &h, 0x10000, nullptr);
     ASSERT_EQ(s.GetNumRows(), 128);
     ASSERT_EQ(s.GetNumCols(), 128);
@@ -222,7 +212,7 @@ TEST(RawSliceReading, HalvingAveragesTwoByTwoBlocks)
     std::vector<unsigned char> odd(17 * 19);
     for (size_t i = 0; i < odd.size(); ++i) odd[i] = static_cast<unsigned char>(i);
     testutil::WriteFile(dir.file("odd.raw"), odd);
-    ecRawHeaderInfo ho = Record(17, 19, 105, -1);
+    ecRawHeaderInfo ho = testutil::RawRecord(17, 19, 105, -1);
     ecMriSlice<unsigned char> so(dir.file("odd.raw").c_str(), MriRaw8, &ho, 0x10000, nullptr);
     ASSERT_EQ(so.GetNumRows(), 9);
     ASSERT_EQ(so.GetNumCols(), 8);

@@ -7,21 +7,10 @@
 #include <vector>
 
 #include "Quarn.h"
+#include "RecordUtil.h"
 #include "TestUtil.h"
 
 namespace {
-ecRawHeaderInfo RawRecord(int cols, int rows, int dataType)
-{
-    ecRawHeaderInfo h;
-    h.bIsValid = true;
-    h.ImagePlane = SliceAxial;
-    h.iNumPix = cols;
-    h.iNumPixY = rows;
-    h.DataType = dataType;
-    h.lDataOffset = 0;
-    return h;
-}
-
 std::string ErrorOf(const char* name, int type, ecRawHeaderInfo* h, bool display)
 {
     try {
@@ -40,7 +29,7 @@ TEST(SliceFactory, RawTypesGiveTheirPixelTypeAndKind)
     std::vector<unsigned char> bytes(32 * 16 * 4);
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 13);
     testutil::WriteFile(path, bytes);
-    ecRawHeaderInfo h8 = RawRecord(32, 16, 105), h16 = RawRecord(32, 16, 98), hf = RawRecord(32, 16, 114);
+    ecRawHeaderInfo h8 = testutil::RawRecord(32, 16, 105), h16 = testutil::RawRecord(32, 16, 98), hf = testutil::RawRecord(32, 16, 114);
     for (bool display : {false, true}) {
         std::unique_ptr<ecMriSliceBase> a(ReadMriSlice(path.c_str(), MriRaw8, &h8, display, 0));
         std::unique_ptr<ecMriSliceBase> b(ReadMriSlice(path.c_str(), MriRaw16, &h16, display, 0));
@@ -66,7 +55,7 @@ TEST(SliceFactory, TypesItDoesNotRouteAndNullNames)
     testutil::TempDir dir;
     const std::string path = dir.file("s.raw");
     testutil::WriteFile(path, std::vector<unsigned char>(32 * 16 * 2, 1));
-    ecRawHeaderInfo h = RawRecord(32, 16, 98);
+    ecRawHeaderInfo h = testutil::RawRecord(32, 16, 98);
     for (bool display : {false, true}) {
         for (int t : {-1, 0, 2, 3, 7, 10, 12, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25})
             EXPECT_EQ(ErrorOf(path.c_str(), t, &h, display), "<null>") << t;
@@ -88,7 +77,7 @@ TEST(SliceFactory, RawFailuresReachTheCaller)
     const std::string missing = dir.file("missing.raw"), empty = dir.file("empty.raw"), shortFile = dir.file("short.raw");
     testutil::WriteFile(empty, {});
     testutil::WriteFile(shortFile, std::vector<unsigned char>(32 * 15 * 2, 0));
-    ecRawHeaderInfo h = RawRecord(32, 16, 98);
+    ecRawHeaderInfo h = testutil::RawRecord(32, 16, 98);
     for (bool display : {false, true}) {
         EXPECT_EQ(ErrorOf(missing.c_str(), MriRaw16, &h, display),
                   "? Unable to open raw mri file <" + missing + "> status = -19");

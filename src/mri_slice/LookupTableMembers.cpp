@@ -1,6 +1,15 @@
 // The lookup table's accessors, copy operations and luminance.
 #include "ecLookupTable.h"
 
+namespace {
+// Range setters store without checking order or bounds.
+inline void StoreRangeValues(float* range, float low, float high)
+{
+    range[0] = low;
+    range[1] = high;
+}
+}  // namespace
+
 void ecLookupTable::SetRampToLinear()
 {
     iRampType = 0;
@@ -21,29 +30,25 @@ void ecLookupTable::SetScaleToLinear()
 
 void ecLookupTable::SetHueRange(float low, float high)
 {
-    fHueRange[0] = low;
-    fHueRange[1] = high;
+    StoreRangeValues(fHueRange, low, high);
     SetDirty(true);
 }
 
 void ecLookupTable::SetSaturationRange(float low, float high)
 {
-    fSaturationRange[0] = low;
-    fSaturationRange[1] = high;
+    StoreRangeValues(fSaturationRange, low, high);
     SetDirty(true);
 }
 
 void ecLookupTable::SetValueRange(float low, float high)
 {
-    fValueRange[0] = low;
-    fValueRange[1] = high;
+    StoreRangeValues(fValueRange, low, high);
     SetDirty(true);
 }
 
 void ecLookupTable::SetAlphaRange(float low, float high)
 {
-    fAlphaRange[0] = low;
-    fAlphaRange[1] = high;
+    StoreRangeValues(fAlphaRange, low, high);
     SetDirty(true);
 }
 
