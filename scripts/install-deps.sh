@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev
   python3 python3-pydicom python3-numpy
   python3-dev python3-pybind11 python3-pytest python3-pil
+  libcli11-dev nlohmann-json3-dev libpng-dev python3-png
 )
 missing=()
 for p in "${packages[@]}"; do

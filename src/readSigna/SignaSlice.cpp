@@ -1,13 +1,132 @@
-// GE Signa slices read into a plain slice.
-// Not read by this build yet: these members answer -100 (not supported), as
-// the type-independent slice does.
+// GE Signa slices read into a plain slice: the header through
+// FillRawHeaderFromSignaFile, the big-endian pixels turned into host values.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
 #include "MriSlice.h"
+#include "ecError.h"
+#include "readSigna.h"
 
+namespace {
+
+bool HostIsLittleEndian()
+{
+    const uint16_t probe = 1;
+    unsigned char first;
+    std::memcpy(&first, &probe, 1);
+    return first == 1;
+}
+
+// The bytes left in `fp` from its current position, or -1 when the stream
+// cannot tell (not seekable). The position is left where it was.
+long long BytesLeft(FILE* fp)
+{
+    const long here = std::ftell(fp);
+    if (here < 0) return -1;
+    if (std::fseek(fp, 0, SEEK_END) != 0) return -1;
+    const long end = std::ftell(fp);
+    if (std::fseek(fp, here, SEEK_SET) != 0 || end < 0) return -1;
+    return end > here ? static_cast<long long>(end) - here : 0;
+}
+
+}  // namespace
 
 template <class T>
-int ecMriSlice<T>::GetSignaFile(const char*, unsigned long, void*) { return -100; }
+int ecMriSlice<T>::GetSignaFile(const char* fileName, unsigned long flags, void* buffer)
+{
+    if (!fileName) return -1;
+    if (!pRawHeader) pRawHeader = new ecRawHeaderInfo();
+    if (!pSliceInfo) pSliceInfo = new ecMriSliceInformation();
+    pRawHeader->SetFromSliceInfo(nullptr);
+    pRawHeader->DataType = GetBaseDataType(T());
+
+    long offset = 0;
+    if (FillRawHeaderFromSignaFile(fileName, pRawHeader, pSliceInfo, &offset, flags) < 0)
+        throw ecError(std::string("? Unable to get header info from <") + fileName + ">", 1, 0, -1, -1);
+    if (!pRawHeader->bIsValid) return -2;
+    const int cols = pRawHeader->iNumPix;
+    const int rows = pRawHeader->iNumPixY;
+    if (cols < 16 || cols > 1024 || rows < 16 || rows > 1024) return -3;  // Resize refuses these
+
+    FILE* fp = std::fopen(fileName, "rb");
+    if (!fp) return -4;
+    if (pRawHeader->lDataOffset < 0 || std::fseek(fp, pRawHeader->lDataOffset, SEEK_SET) != 0) {
+        std::fclose(fp);
+        return -5;
+    }
+    // A pixel block shorter than the header's size is refused before the
+    // slice's storage is touched or anything is allocated for it.
+    const unsigned long count = static_cast<unsigned long>(rows) * static_cast<unsigned long>(cols);
+    const long long left = BytesLeft(fp);
+    if (left >= 0 && static_cast<unsigned long long>(left) < count * sizeof(T)) {
+        std::fclose(fp);
+        throw ecError("Short count on image read", 1, 0, -1, -1);
+    }
+    if (!ecMriSlice<T>::Resize(cols, rows, 0)) {  // the plain slice's storage, also in a display slice
+        std::fclose(fp);
+        return -3;
+    }
+    const int r = GetSignaImage(fp, count, flags, buffer);  // closes fp
+    return r < 0 ? r - 50 : 1;
+}
+
 template <class T>
-int ecMriSlice<T>::GetSignaImage(FILE*, unsigned long, unsigned long, void*) { return -100; }
+int ecMriSlice<T>::GetSignaImage(FILE* stream, unsigned long pixelCount, unsigned long, void* buffer)
+{
+    if (!stream) return -1;
+    // The row table spans the slice's rows and columns: the pixels read must
+    // fill exactly that many, or the rows would point outside the buffer.
+    const unsigned long long slicePixels =
+        static_cast<unsigned long long>(iNumRows > 0 ? iNumRows : 0) * static_cast<unsigned long long>(iNumCols > 0 ? iNumCols : 0);
+    if (pixelCount == 0 || pixelCount != slicePixels) {
+        std::fclose(stream);
+        return -2;
+    }
+    const size_t n = static_cast<size_t>(pixelCount);
+    const size_t bytes = n * sizeof(T);
+
+    // Refuse before allocating when the stream holds fewer bytes than asked for.
+    const long long left = BytesLeft(stream);
+    if (left >= 0 && static_cast<unsigned long long>(left) < bytes) {
+        std::fclose(stream);
+        throw ecError("Short count on image read", 1, 0, -1, -1);
+    }
+
+    T* dest = static_cast<T*>(buffer);
+    const bool allocated = (dest == nullptr);
+    T** table = nullptr;
+    try {
+        if (allocated) dest = new T[n];
+        table = new T*[static_cast<size_t>(iNumRows)];
+    } catch (...) {
+        if (allocated) delete[] dest;
+        std::fclose(stream);
+        throw;
+    }
+    const size_t got = std::fread(dest, 1, bytes, stream);
+    std::fclose(stream);
+    if (got < bytes) {
+        if (allocated) delete[] dest;
+        delete[] table;
+        throw ecError("Short count on image read", 1, 0, -1, -1);
+    }
+    // The file holds big-endian pixels.
+    if (HostIsLittleEndian()) ByteSwapPixels(dest, dest, static_cast<int>(n));
+
+    // Install the pixels; the slice's previous buffer is released when it
+    // owned it (a caller's buffer is left alone), and so is the old row table.
+    if (bOwnsData && pImageData != dest) delete[] pImageData;
+    delete[] ppRowPtrs;
+    pImageData = dest;
+    bOwnsData = allocated;
+    ppRowPtrs = table;
+    bMaxMinSet = false;  // the new pixels have not been scanned
+    for (int i = 0; i < iNumRows; ++i) ppRowPtrs[i] = pImageData + static_cast<size_t>(i) * static_cast<size_t>(iNumCols);
+    return 1;
+}
 
 #define QUARN_SIGNA_SLICE(T) \
     template int ecMriSlice<T>::GetSignaFile(const char*, unsigned long, void*); \

@@ -1,0 +1,145 @@
+// Siemens image files: a fixed 6144-byte big-endian header followed by 16-bit
+// big-endian pixels. Every field is decoded by its offset.
+#include "readSiemens.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "corvane.h"
+
+namespace {
+
+const size_t kSiemensHeaderSize = 6144;
+
+// Text fields: offset and length, taken as stored (blanks and zero bytes included).
+struct TextField {
+    size_t offset;
+    size_t length;
+};
+const TextField kManufacturer = {96, 7};
+const TextField kInstitutionName = {105, 25};
+const TextField kAnnotation = {186, 4};
+const TextField kModelName = {281, 15};
+const TextField kPatientName = {768, 25};
+const TextField kPatientID = {795, 12};
+const TextField kPatientPosition = {5529, 7};
+const TextField kImageNumber = {5546, 5};
+
+const size_t kOffSliceThickness = 1544;
+const size_t kOffFieldOfViewHeight = 3744;
+const size_t kOffFieldOfViewWidth = 3752;
+const size_t kOffPixelHeight = 5000;
+const size_t kOffPixelWidth = 5008;
+const size_t kOffPlaneLetter = 5814;
+
+std::string Text(const unsigned char* header, const TextField& field)
+{
+    return std::string(reinterpret_cast<const char*>(header) + field.offset, field.length);
+}
+
+double Double(const unsigned char* header, size_t offset)
+{
+    double value = 0.0;
+    ConvertFromBigEndian(reinterpret_cast<const char*>(header) + offset, value);
+    return value;
+}
+
+// A quotient truncated toward zero; the smallest int when it is not finite or
+// does not fit in an int.
+int TruncatedQuotient(double numerator, double denominator)
+{
+    const double q = numerator / denominator;
+    if (!std::isfinite(q) || q <= -2147483649.0 || q >= 2147483648.0) return std::numeric_limits<int>::min();
+    return static_cast<int>(q);
+}
+
+SliceType PlaneFromLetter(unsigned char letter)
+{
+    switch (letter) {
+    case 'A': case 'a': return SliceAxial;
+    case 'C': case 'c': return SliceCoronal;
+    case 'S': case 's': return SliceSagittal;
+    default: return SliceUnknown;
+    }
+}
+
+}  // namespace
+
+int FillRawHeaderFromSiemensFile(const char* fileName, ecRawHeaderInfo* header, ecMriSliceInformation* info,
+                                 long* dataOffset, unsigned long)
+{
+    if (!fileName || !header) return -1;
+    FILE* fp = std::fopen(fileName, "rb");
+    if (!fp) return -2;
+    header->SetFromSliceInfo(nullptr);
+    unsigned char bytes[kSiemensHeaderSize];
+    const size_t got = std::fread(bytes, 1, kSiemensHeaderSize, fp);
+    std::fclose(fp);
+    if (got < kSiemensHeaderSize) return -3;
+
+    if (info) {
+        info->Reset(0);
+        info->sManufacturer = Text(bytes, kManufacturer);
+        info->sInstitutionName = Text(bytes, kInstitutionName);
+        info->sAnnotation = Text(bytes, kAnnotation);
+        info->sModelName = Text(bytes, kModelName);
+        info->sPatientName = Text(bytes, kPatientName);
+        info->sPatientID = Text(bytes, kPatientID);
+        info->sTextPatientPosition = Text(bytes, kPatientPosition);
+    }
+
+    const double thickness = Double(bytes, kOffSliceThickness);
+    const double fovHeight = Double(bytes, kOffFieldOfViewHeight);
+    const double fovWidth = Double(bytes, kOffFieldOfViewWidth);
+    const double pixelHeight = Double(bytes, kOffPixelHeight);
+    const double pixelWidth = Double(bytes, kOffPixelWidth);
+    header->fSizePix = pixelWidth;
+    header->fSizePixY = pixelHeight;
+    header->fSliceThickness = thickness;
+    header->fSliceSpacing = 0.0;
+    header->iNumPix = TruncatedQuotient(fovWidth, pixelWidth);
+    header->iNumPixY = TruncatedQuotient(fovHeight, pixelHeight);
+
+    char number[kImageNumber.length + 1];
+    std::memcpy(number, bytes + kImageNumber.offset, kImageNumber.length);
+    number[kImageNumber.length] = '\0';
+    int imageNum = 0;
+    header->iImageNum = (std::sscanf(number, "%d", &imageNum) == 1 && imageNum >= 0) ? imageNum : 1;
+
+    const SliceType plane = PlaneFromLetter(bytes[kOffPlaneLetter]);
+    header->PlaneType = plane;
+    header->ImagePlane = plane;
+
+    header->iNumFrames = 1;
+    header->DataType = ecBaseData::Short;
+    header->FileType = MriSiemens;
+    header->lDataOffset = static_cast<long>(kSiemensHeaderSize);
+    header->bIsValid = true;
+    if (dataOffset) *dataOffset = static_cast<long>(kSiemensHeaderSize);
+    return 1;
+}
+
+int FindSiemensFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
+                              std::vector<ecDicomHeaderInfo>& headers, ecRawHeaderInfo* firstHeader, unsigned long)
+{
+    headers.clear();
+    firstImage = 32767;
+    lastImage = -32767;
+    int count = 0;
+    for (const std::string& name : fileNames) {
+        ecDicomHeaderInfo h;
+        long offset = 0;
+        const int r = FillRawHeaderFromSiemensFile(name.c_str(), &h, nullptr, &offset, 0);
+        if (r < 0) return r - 100;
+        h.iImageOffset = static_cast<int>(offset);
+        h.sFileName = name;
+        headers.push_back(h);
+        if (h.iImageNum < firstImage) firstImage = h.iImageNum;
+        if (h.iImageNum > lastImage) lastImage = h.iImageNum;
+        ++count;
+    }
+    if (firstHeader && count >= 1) *firstHeader = static_cast<const ecRawHeaderInfo&>(headers[0]);
+    return count;
+}

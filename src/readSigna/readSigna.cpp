@@ -1,0 +1,217 @@
+// GE Signa image files: the control header (156 bytes, starting with "IMGF")
+// points at the image header (222 bytes) and at the pixel data. All numbers in
+// the file are big-endian; every field is decoded by its offset.
+#include "readSigna.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "corvane.h"
+
+namespace {
+
+const size_t kControlHeaderSize = 156;
+const size_t kImageHeaderSize = 222;
+const size_t kExamHeaderSize = 308;
+
+// Offsets in the control header.
+const size_t kOffHeaderLen = 4;
+const size_t kOffDepth = 16;
+const size_t kOffCompression = 20;
+const size_t kOffUIPtn = 56;
+const size_t kOffHistogramHeaderPtr = 80;
+const size_t kOffImageHeaderPtr = 148;
+const size_t kOffImageHeaderLen = 152;
+
+// Offsets in the image header.
+const size_t kOffImageNum = 12;
+const size_t kOffSliceThickness = 26;
+const size_t kOffNumPix = 30;
+const size_t kOffNumPixY = 32;
+const size_t kOffSizePixY = 50;
+const size_t kOffSizePix = 54;
+const size_t kOffSliceSpacing = 116;
+const size_t kOffNEX = 218;
+
+// Offset in the exam header.
+const size_t kOffExamType = 305;
+
+// The control header values the readers use, in host order.
+struct SignaControl {
+    int32_t iHeaderLen;
+    int32_t iDepth;
+    int32_t iImageHeaderPtr;
+};
+
+bool HasSignaMagic(const unsigned char* bytes) { return std::memcmp(bytes, "IMGF", 4) == 0; }
+
+// Decodes the control header; -1 (nothing decoded) when the magic is missing.
+int DecodeSignaControlHeader(const unsigned char* bytes, SignaControl& out)
+{
+    if (!HasSignaMagic(bytes)) return -1;
+    out.iHeaderLen = ReadS32BE(bytes + kOffHeaderLen);
+    out.iDepth = ReadS32BE(bytes + kOffDepth);
+    out.iImageHeaderPtr = ReadS32BE(bytes + kOffImageHeaderPtr);
+    return 1;
+}
+
+// Reads up to `size` bytes of `fp` into `buf`; the number read.
+size_t ReadBlock(FILE* fp, unsigned char* buf, size_t size) { return std::fread(buf, 1, size, fp); }
+
+}  // namespace
+
+int FindSigna_PixelDepth(const char* fileName)
+{
+    if (!fileName) return -1;
+    FILE* fp = std::fopen(fileName, "rb");
+    if (!fp) return -2;
+    unsigned char bytes[kControlHeaderSize] = {};
+    const size_t got = ReadBlock(fp, bytes, kControlHeaderSize);
+    std::fclose(fp);
+    if (got < 4 || !HasSignaMagic(bytes)) return -4;
+    if (got < kControlHeaderSize) return -3;
+    SignaControl control;
+    DecodeSignaControlHeader(bytes, control);
+    return control.iDepth;
+}
+
+int FillRawHeaderFromSignaFile(const char* fileName, ecRawHeaderInfo* header, ecMriSliceInformation*,
+                               long* dataOffset, unsigned long)
+{
+    if (!fileName || !header) return -1;
+    FILE* fp = std::fopen(fileName, "rb");
+    if (!fp) return -2;
+    unsigned char control[kControlHeaderSize];
+    if (ReadBlock(fp, control, kControlHeaderSize) < kControlHeaderSize) {
+        std::fclose(fp);
+        return -3;
+    }
+    SignaControl c;
+    if (DecodeSignaControlHeader(control, c) < 0) {
+        std::fclose(fp);
+        return -11;
+    }
+    // The pointer is a signed 32-bit file offset: a negative one cannot be sought.
+    if (c.iImageHeaderPtr < 0 || std::fseek(fp, static_cast<long>(c.iImageHeaderPtr), SEEK_SET) != 0) {
+        std::fclose(fp);
+        return -4;
+    }
+    unsigned char image[kImageHeaderSize];
+    const size_t got = ReadBlock(fp, image, kImageHeaderSize);
+    std::fclose(fp);
+    if (got < kImageHeaderSize) return -5;
+
+    header->fSizePix = ReadF32BE(image + kOffSizePix);
+    header->fSizePixY = ReadF32BE(image + kOffSizePixY);
+    header->fSliceSpacing = ReadF32BE(image + kOffSliceSpacing);
+    header->fSliceThickness = ReadF32BE(image + kOffSliceThickness);
+    header->iNumPix = ReadS16BE(image + kOffNumPix);
+    header->iNumPixY = ReadS16BE(image + kOffNumPixY);
+    header->iImageNum = ReadS16BE(image + kOffImageNum);
+    header->PlaneType = SliceAxial;
+    header->ImagePlane = SliceAxial;
+    header->iNumFrames = 1;
+    header->DataType = c.iDepth == 8 ? ecBaseData::UnsignedChar : c.iDepth == 16 ? ecBaseData::Short : 0;
+    header->lDataOffset = c.iHeaderLen;
+    header->FileType = MriSigna;
+    header->bIsValid = true;
+    if (dataOffset) *dataOffset = c.iHeaderLen;
+    return 1;
+}
+
+int FindSignaFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
+                            std::vector<ecDicomHeaderInfo>& headers, ecRawHeaderInfo* firstHeader, unsigned long)
+{
+    headers.clear();
+    firstImage = 1025;
+    lastImage = -1025;
+    int count = 0;
+    for (const std::string& name : fileNames) {
+        ecDicomHeaderInfo h;
+        long offset = 0;
+        const int r = FillRawHeaderFromSignaFile(name.c_str(), &h, nullptr, &offset, 0);
+        if (r < 0) return r - 100;
+        h.iImageOffset = static_cast<int>(offset);
+        h.sFileName = name;
+        headers.push_back(h);
+        if (h.iImageNum < firstImage) firstImage = h.iImageNum;
+        if (h.iImageNum > lastImage) lastImage = h.iImageNum;
+        ++count;
+    }
+    if (firstHeader && count >= 1) *firstHeader = static_cast<const ecRawHeaderInfo&>(headers[0]);
+    return count;
+}
+
+int FindSignaOffsets(const char* fileName, unsigned long)
+{
+    FILE* out = stdout;
+    if (fileName) {
+        out = std::fopen(fileName, "w");
+        if (!out) return -1;
+    }
+    const char* sizeFormat = "Size of %s is %d\n";
+    const char* memberFormat = "<%s> : %d (%d)\n";
+    const int control = static_cast<int>(kControlHeaderSize);
+    const int exam = static_cast<int>(kExamHeaderSize);
+    const int image = static_cast<int>(kImageHeaderSize);
+    const int compression = static_cast<int>(kOffCompression);
+    const int uiPtn = static_cast<int>(kOffUIPtn);
+    const int histogram = static_cast<int>(kOffHistogramHeaderPtr);
+    const int imageHeaderLen = static_cast<int>(kOffImageHeaderLen);
+    const int examType = static_cast<int>(kOffExamType);
+    const int nex = static_cast<int>(kOffNEX);
+    std::fprintf(out, sizeFormat, "GE_Signa_Control_Header", control);
+    std::fprintf(out, memberFormat, "iCompression", compression, compression);
+    std::fprintf(out, memberFormat, "iUIPtn", uiPtn, uiPtn);
+    std::fprintf(out, memberFormat, "iHistogramHeaderPtr", histogram, histogram);
+    std::fprintf(out, memberFormat, "iImageHeaderLen", imageHeaderLen, imageHeaderLen);
+    std::fprintf(out, sizeFormat, "GE_Signa_Exam_Header", exam);
+    std::fprintf(out, memberFormat, "sExamType", examType, examType);
+    std::fprintf(out, sizeFormat, "GE_Signa_Image_Header", image);
+    std::fprintf(out, memberFormat, "fNEX", nex, nex);
+    if (fileName) std::fclose(out);
+    else std::fflush(out);
+    return 1;
+}
+
+namespace {
+
+// The foreign float word: bit 0 the sign, then `expBits` exponent bits, then
+// the fraction in the remaining high bits; bias 127, fraction scale 2^-23,
+// subnormal factor 2^-126 whatever the field widths.
+double DecodeForeignWord(uint32_t w, int expBits)
+{
+    const uint32_t s = w & 1u;
+    const uint32_t e = (w >> 1) & ((1u << expBits) - 1u);
+    const uint32_t f = w >> (1 + expBits);
+    double v;
+    if (e != 0) v = std::ldexp(1.0 + std::ldexp(static_cast<double>(f), -23), static_cast<int>(e) - 127);
+    else if (f != 0) v = std::ldexp(static_cast<double>(f), -126 - 23);
+    else v = 0.0;
+    return s ? -v : v;
+}
+
+}  // namespace
+
+int ConvertToIntel(char* bytes, float& value)
+{
+    if (!bytes) return -1;
+    // The word is taken in little-endian order, whatever the host's order.
+    const double v = DecodeForeignWord(ReadU32LE(reinterpret_cast<const unsigned char*>(bytes)), 8);
+    // Magnitudes beyond the float range become infinities (a plain conversion
+    // of such a double to float is not defined).
+    if (v > std::numeric_limits<float>::max()) value = std::numeric_limits<float>::infinity();
+    else if (v < -std::numeric_limits<float>::max()) value = -std::numeric_limits<float>::infinity();
+    else value = static_cast<float>(v);
+    return 1;
+}
+
+int ConvertToIntel(char* bytes, double& value)
+{
+    if (!bytes) return -1;
+    value = DecodeForeignWord(ReadU32LE(reinterpret_cast<const unsigned char*>(bytes)), 11);
+    return 1;
+}

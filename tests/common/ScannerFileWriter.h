@@ -1,0 +1,178 @@
+// Writes GE Signa and Siemens image files for the tests, from the layouts of
+// the two formats, with every field the readers use settable.
+//
+// The big-endian encoders here are written on their own (shifts of integer
+// values, the float's bits taken with memcpy) and share no code with the
+// library's byte-order services, so that a mistake there cannot pass both;
+// test_scanner_file_writer checks them against Python's struct module.
+#ifndef QUARN_TESTS_SCANNERFILEWRITER_H
+#define QUARN_TESTS_SCANNERFILEWRITER_H
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace scanfiles {
+
+using Bytes = std::vector<unsigned char>;
+
+inline void Grow(Bytes& b, size_t end)
+{
+    if (b.size() < end) b.resize(end, 0);
+}
+
+inline void PutBE(Bytes& b, size_t at, uint64_t value, int nbytes)
+{
+    Grow(b, at + static_cast<size_t>(nbytes));
+    for (int i = 0; i < nbytes; ++i)
+        b[at + static_cast<size_t>(i)] = static_cast<unsigned char>(value >> (8 * (nbytes - 1 - i)));
+}
+inline void PutU16BE(Bytes& b, size_t at, uint16_t v) { PutBE(b, at, v, 2); }
+inline void PutU32BE(Bytes& b, size_t at, uint32_t v) { PutBE(b, at, v, 4); }
+inline void PutF32BE(Bytes& b, size_t at, float v)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &v, 4);
+    PutBE(b, at, bits, 4);
+}
+inline void PutF64BE(Bytes& b, size_t at, double v)
+{
+    uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    PutBE(b, at, bits, 8);
+}
+// Exactly `length` bytes: the text, cut or padded with zero bytes.
+inline void PutText(Bytes& b, size_t at, const std::string& text, size_t length)
+{
+    Grow(b, at + length);
+    for (size_t i = 0; i < length; ++i) b[at + i] = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+}
+
+// A GE Signa file: control header at 0, image header at `imageHeaderPtr`,
+// pixels at `headerLen`. The defaults describe a valid 16 x 16 16-bit slice.
+struct SignaFile {
+    std::string magic = "IMGF";
+    int32_t headerLen = 156 + 222;  // offset of the pixel data
+    int32_t depth = 16;
+    int32_t imageHeaderPtr = 156;
+    int16_t imageNum = 7;
+    int16_t columns = 16;
+    int16_t rows = 16;
+    float sliceThickness = 5.0f;
+    float pixelHeight = 0.9375f;  // image header offset 50
+    float pixelWidth = 0.8125f;   // image header offset 54
+    float sliceSpacing = 6.5f;
+    // Pixel values, written with `depth` bits each (8 or 16; any other depth
+    // writes 16); when empty, rows x columns values 0, 1, 2, ... are written.
+    std::vector<int> pixels;
+    // When not empty, written instead of `pixels` (for depths the writer
+    // does not encode, or to cut the block short).
+    Bytes pixelBytes;
+
+    std::vector<int> DefaultPixels() const
+    {
+        std::vector<int> v(static_cast<size_t>(std::max(0, int(rows)) * std::max(0, int(columns))));
+        for (size_t i = 0; i < v.size(); ++i) v[i] = static_cast<int>(i * 37 % 65536) - 32768 + 1000;
+        return v;
+    }
+
+    Bytes Build() const
+    {
+        Bytes b(156, 0);
+        PutText(b, 0, magic, 4);
+        PutU32BE(b, 4, static_cast<uint32_t>(headerLen));
+        PutU32BE(b, 8, static_cast<uint32_t>(columns));
+        PutU32BE(b, 12, static_cast<uint32_t>(rows));
+        PutU32BE(b, 16, static_cast<uint32_t>(depth));
+        PutU32BE(b, 20, 1);  // compression: none
+        PutU32BE(b, 148, static_cast<uint32_t>(imageHeaderPtr));
+        PutU32BE(b, 152, 222);
+        if (imageHeaderPtr >= 0 && imageHeaderPtr < (1 << 24)) {
+            const size_t h = static_cast<size_t>(imageHeaderPtr);
+            Grow(b, h + 222);
+            PutU16BE(b, h + 12, static_cast<uint16_t>(imageNum));
+            PutF32BE(b, h + 26, sliceThickness);
+            PutU16BE(b, h + 30, static_cast<uint16_t>(columns));
+            PutU16BE(b, h + 32, static_cast<uint16_t>(rows));
+            PutF32BE(b, h + 50, pixelHeight);
+            PutF32BE(b, h + 54, pixelWidth);
+            PutF32BE(b, h + 116, sliceSpacing);
+            PutF32BE(b, h + 218, 1.0f);  // NEX
+        }
+        if (headerLen >= 0 && headerLen < (1 << 24)) {
+            size_t at = static_cast<size_t>(headerLen);
+            if (!pixelBytes.empty()) {
+                Grow(b, at + pixelBytes.size());
+                std::copy(pixelBytes.begin(), pixelBytes.end(), b.begin() + static_cast<long>(at));
+            } else {
+                const std::vector<int> values = pixels.empty() ? DefaultPixels() : pixels;
+                for (int v : values) {
+                    if (depth == 8) {
+                        Grow(b, at + 1);
+                        b[at++] = static_cast<unsigned char>(v);
+                    } else {
+                        PutU16BE(b, at, static_cast<uint16_t>(v));
+                        at += 2;
+                    }
+                }
+            }
+        }
+        return b;
+    }
+};
+
+// A Siemens file: the 6144-byte header and 16-bit big-endian pixels. The
+// defaults describe a valid 16 x 16 axial slice.
+struct SiemensFile {
+    std::string manufacturer = "SIEMENS";
+    std::string institution = "Test Hospital";
+    std::string annotation = "ANNO";
+    std::string model = "MAGNETOM TEST";
+    std::string patientName = "DOE^JANE";
+    std::string patientID = "12345";
+    std::string patientPosition = "H-SP";
+    double sliceThickness = 4.0;
+    double fovHeight = 16.0;  // mm, with pixelHeight gives the rows
+    double fovWidth = 16.0;   // mm, with pixelWidth gives the columns
+    double pixelHeight = 1.0;
+    double pixelWidth = 1.0;
+    std::string imageNumber = "  12 ";  // five bytes at 5546
+    char plane = 'A';
+    // Pixel values (16-bit), when empty 16 x 16 values 0, 1, 2, ...
+    std::vector<int> pixels;
+    // When not empty, written after the header instead of `pixels`.
+    Bytes pixelBytes;
+
+    Bytes Build() const
+    {
+        Bytes b(6144, ' ');
+        PutText(b, 96, manufacturer, 7);
+        PutText(b, 105, institution, 25);
+        PutText(b, 186, annotation, 4);
+        PutText(b, 281, model, 15);
+        PutText(b, 768, patientName, 25);
+        PutText(b, 795, patientID, 12);
+        PutF64BE(b, 1544, sliceThickness);
+        PutF64BE(b, 3744, fovHeight);
+        PutF64BE(b, 3752, fovWidth);
+        PutF64BE(b, 5000, pixelHeight);
+        PutF64BE(b, 5008, pixelWidth);
+        PutText(b, 5529, patientPosition, 7);
+        PutText(b, 5546, imageNumber, 5);
+        b[5814] = static_cast<unsigned char>(plane);
+        if (!pixelBytes.empty()) {
+            b.insert(b.end(), pixelBytes.begin(), pixelBytes.end());
+        } else if (pixels.empty()) {
+            for (int i = 0; i < 256; ++i) PutU16BE(b, b.size(), static_cast<uint16_t>(i * 131 - 9000));
+        } else {
+            for (int v : pixels) PutU16BE(b, b.size(), static_cast<uint16_t>(v));
+        }
+        return b;
+    }
+};
+
+}  // namespace scanfiles
+
+#endif

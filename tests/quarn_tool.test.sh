@@ -1,0 +1,191 @@
+#!/usr/bin/env bash
+# End-to-end tests of the quarn tool on the sample files: exit statuses and
+# messages, the text and JSON of `info`, the series verdict of `scan`, and
+# pictures decoded by an independent PNG decoder (python3-png).
+set -euo pipefail
+src=$1
+build=$2
+quarn=$build/tools/quarn
+py=/usr/bin/python3
+s=$src/samples
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail=0
+check() {  # check NAME EXPECTED-STATUS COMMAND...
+  local name=$1 want=$2; shift 2
+  local got=0
+  "$@" >"$tmp/out" 2>"$tmp/err" || got=$?
+  if [ "$got" != "$want" ]; then
+    echo "FAIL $name: exit $got, expected $want"; cat "$tmp/out" "$tmp/err"; fail=1
+  fi
+}
+expect_err() {  # expect_err NAME TEXT: standard error of the last check holds TEXT
+  grep -qF -- "$2" "$tmp/err" || { echo "FAIL $1: stderr lacks '$2'"; cat "$tmp/err"; fail=1; }
+}
+
+# --- Usage errors give 2, unreadable files 1, each message naming the file.
+check no-command 2 "$quarn"
+check unknown-command 2 "$quarn" frobnicate
+check help 0 "$quarn" --help
+check convert-help 0 "$quarn" convert --help
+check bad-window 2 "$quarn" convert "$s/dicom/series/slice_a.dcm" -o "$tmp/x.png" --window 100
+check zero-width-window 2 "$quarn" convert "$s/dicom/series/slice_a.dcm" -o "$tmp/x.png" --window 100,0
+check bad-extension 2 "$quarn" convert "$s/dicom/series/slice_a.dcm" -o "$tmp/x.jpg"
+check raw-with-window 2 "$quarn" convert "$s/dicom/series/slice_a.dcm" -o "$tmp/x.raw" --window 1,2
+check bad-rotation 2 "$quarn" convert "$s/dicom/series/slice_a.dcm" -o "$tmp/x.png" --rotate 45
+check raw-without-geometry 2 "$quarn" info --format raw "$s/raw/ramp16.raw"
+check raw-type-mismatch 2 "$quarn" info --header "$s/raw/ramp16.hdr" --raw-type raw8 "$s/raw/ramp16.raw"
+check bad-header-text 2 "$quarn" info --header "<Oblique: short>(64,64,1,1,1,0,1)" "$s/raw/ramp16.raw"
+check too-small-raw 2 "$quarn" info --width 8 --height 8 --pixel-type short "$s/raw/ramp16.raw"
+check missing-file 1 "$quarn" info "$tmp/none.dcm"; expect_err missing-file "$tmp/none.dcm"
+check folder 1 "$quarn" info "$s/dicom"; expect_err folder "is a folder"
+: >"$tmp/empty.dcm"
+check empty-file 1 "$quarn" info "$tmp/empty.dcm"; expect_err empty-file "empty.dcm: is empty"
+check unknown-format 1 "$quarn" info "$s/raw/ramp16.raw"; expect_err unknown-format "not a file of a known format"
+check raw-options-on-dicom 1 "$quarn" info --header "$s/raw/ramp16.hdr" "$s/dicom/series/slice_a.dcm"
+expect_err raw-options-on-dicom "raw geometry applies only to raw files"
+check dicom-read-as-siemens 1 "$quarn" convert --format siemens "$s/dicom/series/slice_a.dcm" -o "$tmp/x.png"
+expect_err dicom-read-as-siemens "slice_a.dcm"
+head -c 3000 "$s/siemens/ramp.ima" >"$tmp/short.ima"   # "SIEMENS" at 96 but no full header: unknown
+check truncated-siemens 1 "$quarn" info "$tmp/short.ima"
+# One bad file among good ones: reported, the others still listed.
+check info-one-bad 1 "$quarn" info "$s/dicom/series/slice_a.dcm" "$tmp/none.dcm" "$s/ge/ramp.imgf"
+grep -q "slice_a.dcm" "$tmp/out" && grep -q "ramp.imgf" "$tmp/out" || { echo "FAIL info-one-bad: good files missing"; fail=1; }
+
+# --- The readable text of a raw slice, from its compact header text.
+check info-raw 0 "$quarn" info --header "$s/raw/ramp16.hdr" "$s/raw/ramp16.raw"
+cat >"$tmp/want" <<TXT
+File: $s/raw/ramp16.raw
+Format: headerless raw pixels (MriRaw16)
+Header record:
+RawHeaderInfo
+PlaneType=Axial
+iNumPix= 64
+iNumPixY= 64
+fSizePix=0.50000
+fSizePix=0.50000
+fSliceThickness= 3.0000
+fSliceSpacing= 0.0000
+iImageNum=  1
+FileType=MriRaw16
+fAttenFact=0.0000
+uiFlags=     0
+Pixel data offset: 0
+Pixels: 64 x 64 short, minimum 0, maximum 4095
+TXT
+diff "$tmp/want" "$tmp/out" || { echo "FAIL info-raw text"; fail=1; }
+
+# --- JSON of DICOM, Siemens and IMGF files agrees with pydicom and the writer's values.
+check info-json 0 "$quarn" info --json "$s/dicom/series/slice_b.dcm" "$s/siemens/ramp.ima" "$s/ge/ramp.imgf"
+"$py" - "$tmp/out" "$s" <<'PY' || fail=1
+import json, sys, pydicom
+out, s = json.load(open(sys.argv[1])), sys.argv[2]
+d = pydicom.dcmread(s + "/dicom/series/slice_b.dcm")
+j = out[0]
+assert j["format"] == "dicom", j
+h = j["header"]
+assert (h["iNumPix"], h["iNumPixY"]) == (d.Columns, d.Rows)
+assert abs(h["fSizePix"] - float(d.PixelSpacing[1])) < 1e-9 and abs(h["fSizePixY"] - float(d.PixelSpacing[0])) < 1e-9
+assert abs(h["fSliceThickness"] - float(d.SliceThickness)) < 1e-9 and h["iImageNum"] == d.InstanceNumber
+import os
+assert j["pixel_data_offset"] == os.path.getsize(s + "/dicom/series/slice_b.dcm") - len(d.PixelData)  # the last element
+assert j["position"]["position"] == [float(v) for v in d.ImagePositionPatient]
+assert j["position"]["row_direction"] == [1, 0, 0] and j["position"]["column_direction"] == [0, 1, 0]
+a = d.pixel_array
+assert (j["pixels"]["minimum"], j["pixels"]["maximum"]) == (a.min(), a.max()), j["pixels"]
+sm, ge = out[1], out[2]
+assert sm["format"] == "siemens" and sm["header"]["ImagePlane"] == "Coronal" and sm["header"]["iImageNum"] == 7
+assert sm["slice_information"]["sManufacturer"] == "SIEMENS" and sm["slice_information"]["sPatientID"] == "QUARN-SAMPLE"
+assert (sm["pixels"]["minimum"], sm["pixels"]["maximum"]) == (500, 500 + 4095)
+assert ge["format"] == "imgf" and ge["header"]["iImageNum"] == 5 and ge["header"]["fSliceSpacing"] == 2.5
+assert (ge["pixels"]["minimum"], ge["pixels"]["maximum"]) == (200, 200 + 4095)
+PY
+
+# --- Pictures: every pixel of a known ramp through a window, turned and mirrored.
+check convert-raw 0 "$quarn" convert --header "$s/raw/ramp16.hdr" "$s/raw/ramp16.raw" -o "$tmp/w.png" --window 1000,1000
+check convert-rotate 0 "$quarn" convert --header "$s/raw/ramp16.hdr" "$s/raw/ramp16.raw" -o "$tmp/r.png" --rotate 90 --flip h
+check convert-signa 0 "$quarn" convert "$s/ge/ramp.imgf" -o "$tmp/g.pgm"
+check convert-siemens-half 0 "$quarn" convert "$s/siemens/ramp.ima" -o "$tmp/h.png" --half
+check convert-dicom-half 0 "$quarn" convert "$s/dicom/series/slice_a.dcm" -o "$tmp/dh.png" --half
+check convert-rawout 0 "$quarn" convert --header "$s/raw/ramp16.hdr" "$s/raw/ramp16.raw" -o "$tmp/p.raw"
+"$py" - "$tmp" "$s" <<'PY' || fail=1
+import sys, struct, png
+t, s = sys.argv[1], sys.argv[2]
+def read(path):
+    w, h, rows, info = png.Reader(filename=path).read()
+    assert info["greyscale"] and info["bitdepth"] == 8 and not info["alpha"], info
+    return w, h, [list(r) for r in rows]
+def gray(v, lo, hi):
+    if v <= lo: return 0
+    if v >= hi: return 255
+    x = 255.0 * (v - lo) / (hi - lo)
+    return int(x + 0.5)
+ramp = lambda x, y: 64 * y + x
+w, h, p = read(t + "/w.png")
+assert (w, h) == (64, 64)
+assert all(p[y][x] == gray(ramp(x, y), 500, 1500) for y in range(64) for x in range(64)), "window"
+w, h, p = read(t + "/r.png")   # 90 degrees clockwise, then mirrored left to right
+assert all(p[y][x] == gray(ramp(y, x), 0, 4095) for y in range(64) for x in range(64)), "rotate+flip"
+data = open(t + "/g.pgm", "rb").read()
+assert data.startswith(b"P5\n64 64\n255\n")
+g = data[len(b"P5\n64 64\n255\n"):]
+assert all(g[64 * y + x] == gray(200 + ramp(x, y), 200, 4295) for y in range(64) for x in range(64)), "pgm"
+for name, base in (("h.png", 500), ("dh.png", 0)):   # 2 x 2 means of the ramp: 128r + 2c + 32.5 (+ base)
+    w, h, p = read(t + "/" + name)
+    assert (w, h) == (32, 32), (name, w, h)
+    means = [[base + 128 * r + 2 * c + 32.5 for c in range(32)] for r in range(32)]
+    lo, hi = means[0][0], means[31][31]
+    assert p[0][0] == 0 and p[31][31] == 255 and abs(p[16][16] - gray(means[16][16], lo, hi)) <= 1, name
+raw = open(t + "/p.raw", "rb").read()
+assert raw[:12] == bytes(4) + struct.pack("<hhi", 64, 64, 98), raw[:12]
+assert raw[12:] == open(s + "/raw/ramp16.raw", "rb").read()
+PY
+
+# --- Montage: sorted by image number, one common window, a square grid.
+check montage 0 "$quarn" montage "$s/dicom/series" -o "$tmp/m.png"
+"$py" - "$tmp/m.png" "$s" <<'PY' || fail=1
+import sys, png, pydicom
+w, h, rows, info = png.Reader(filename=sys.argv[1]).read()
+p = [list(r) for r in rows]
+assert (w, h) == (128, 128), (w, h)
+s = sys.argv[2]
+cells = sorted((pydicom.dcmread(s + "/dicom/series/" + n) for n in ("slice_a.dcm", "slice_b.dcm", "slice_c.dcm")),
+               key=lambda d: d.InstanceNumber)
+lo = min(d.pixel_array.min() for d in cells); hi = max(d.pixel_array.max() for d in cells)
+def gray(v): return 0 if v <= lo else 255 if v >= hi else int(255.0 * (v - lo) / (hi - lo) + 0.5)
+for i, d in enumerate(cells):
+    x0, y0 = 64 * (i % 2), 64 * (i // 2)
+    a = d.pixel_array
+    for y in range(64):
+        for x in range(64):
+            assert p[y0 + y][x0 + x] == gray(int(a[y][x])), (i, x, y)
+assert all(v == 0 for r in p[64:] for v in r[64:]), "empty cell"
+PY
+
+# --- Scans: the verdict in words, one bad file among many, the tolerance.
+mkdir -p "$tmp/series"
+cp "$s"/dicom/series/*.dcm "$tmp/series/"
+"$py" - "$tmp/series" <<'PY'
+import sys, pydicom
+d = pydicom.dcmread(sys.argv[1] + "/slice_b.dcm")
+d.PixelSpacing = ["0.5000001", "0.5000001"]
+d.InstanceNumber = 9
+d.save_as(sys.argv[1] + "/slice_d.dcm")
+PY
+echo "not a slice" >"$tmp/series/notes.txt"
+check scan-inconsistent 0 "$quarn" scan "$tmp/series"
+grep -q "images: first 1, last 9" "$tmp/out" || { echo "FAIL scan range"; cat "$tmp/out"; fail=1; }
+grep -q "consistent: no, $tmp/series/slice_d.dcm differs from $tmp/series/slice_a.dcm in pixel width (fSizePix)" "$tmp/out" ||
+  { echo "FAIL scan verdict"; cat "$tmp/out"; fail=1; }
+grep -q "1 skipped" "$tmp/out" || { echo "FAIL scan skipped"; fail=1; }
+check scan-tolerance 0 "$quarn" scan --tolerance 1e-6 "$tmp/series"
+grep -q "consistent: yes, 4 slices" "$tmp/out" || { echo "FAIL scan tolerance"; cat "$tmp/out"; fail=1; }
+check scan-one-bad 1 "$quarn" scan "$tmp/series/slice_a.dcm" "$tmp/none.dcm" "$tmp/series/slice_c.dcm"
+expect_err scan-one-bad "$tmp/none.dcm"
+grep -q "files: 2 read, 1 failed" "$tmp/out" || { echo "FAIL scan-one-bad count"; cat "$tmp/out"; fail=1; }
+
+# --- The manual page in docs/ is the one the help texts make.
+bash "$src/tools/make-docs.sh" "$quarn" md >"$tmp/quarn.md"
+diff -u "$src/docs/quarn.md" "$tmp/quarn.md" || { echo "FAIL docs/quarn.md is out of date (run tools/make-docs.sh)"; fail=1; }
+
+exit $fail

@@ -1,0 +1,43 @@
+// The tool's subcommands. Each returns the exit status: 0 success, 1 when a
+// file could not be read or written (the others still go on).
+#ifndef QUARN_TOOL_COMMANDS_H
+#define QUARN_TOOL_COMMANDS_H
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Formats.h"
+#include "Rendering.h"
+
+namespace tool {
+
+struct RenderOptions {
+    std::optional<GrayWindow> window;  // default: the slice's minimum and maximum
+    int rotate = 0;                    // 0, 90, 180, 270 (clockwise)
+    char flip = 0;                     // 'h', 'v' or 0
+    bool half = false;                 // 2 x 2 halving while reading
+};
+
+int RunInfo(const std::vector<std::string>& files, const ReadRequest& request, bool json);
+int RunScan(const std::vector<std::string>& paths, const ReadRequest& request, std::optional<double> tolerance);
+int RunConvert(const std::string& file, const std::string& out, const ReadRequest& request,
+               const RenderOptions& render);
+int RunMontage(const std::vector<std::string>& paths, const std::string& out, const ReadRequest& request,
+               const RenderOptions& render, int columns);
+
+// The files named on the command line, folders walked (their files sorted by
+// path); `inFolder` marks the files found by walking, which are skipped
+// quietly when they are of no known format.
+struct FileEntry {
+    std::string path;
+    bool inFolder = false;
+};
+std::vector<FileEntry> ExpandPaths(const std::vector<std::string>& paths);
+
+// Reports a problem with one file on standard error: "quarn: FILE: MESSAGE".
+void ReportFileError(const std::string& file, const std::string& message);
+
+}  // namespace tool
+
+#endif
