@@ -2,6 +2,7 @@
 // little-endian element walk of ReadDICOMFile, the pixel read of
 // ReadDICOM_Image (optionally halved, byte pairs swapped for big-endian data)
 // and the geometry text of the Siemens private element (0051,1010).
+
 #include <cerrno>
 #include <climits>
 #include <cstdint>
