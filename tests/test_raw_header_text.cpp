@@ -156,8 +156,8 @@ TEST(RawHeaderText, EvaluateFromAFileAndTheSlicesText)
     ecRawHeaderInfo h;
     h.bIsValid = true;
     // No name, no file, a folder: the record is not touched.
-    for (const char* name : {static_cast<const char*>(nullptr), dir.file("missing.txt").c_str(), dir.path().c_str()})
-        EXPECT_FALSE(h.Evaluate(name));
+    EXPECT_FALSE(h.Evaluate(static_cast<const char*>(nullptr)));
+    for (const std::string& name : {dir.file("missing.txt"), dir.path()}) EXPECT_FALSE(h.Evaluate(name.c_str()));
     EXPECT_TRUE(h.bIsValid);
     testutil::WriteText(dir.file("hdr.txt"), "<Coronal: uchar>(128,64,0.5,0.75,2,2.5,3,1)\n");
     ASSERT_TRUE(h.Evaluate(dir.file("hdr.txt").c_str()));
