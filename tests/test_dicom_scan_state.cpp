@@ -2,8 +2,6 @@
 // image orientation.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "../src/readnema/DicomScanState.h"
 #include "DicomTestFiles.h"
 #include "Quarn.h"
@@ -68,21 +66,12 @@ TEST(DicomScanState, MarksKeywordsAndRequiredValues)
 TEST(DicomScanState, AReadMarksWhatItFoundInThatFileOnly)
 {
     testutil::TempDir dir;
-    dicomtest::Elements full;
-    full.group(0x0008)
-        .text(0x0018, 0x0050, "2")
-        .text(0x0018, 0x0088, "3")
-        .text(0x0020, 0x0013, "5")
-        .text(0x0020, 0x0037, "1\\0\\0\\0\\1\\0")
-        .us(0x0028, 0x0010, 16)
-        .us(0x0028, 0x0011, 16)
-        .text(0x0028, 0x0030, "1\\1")
-        .pixels(2);
-    testutil::WriteFile(dir.file("full.dcm"), full.bytes);
-    dicomtest::Elements bare;
-    bare.group(0x0008).text(0x0020, 0x0013, "9000").pixels(2);
-    testutil::WriteFile(dir.file("bare.dcm"), bare.bytes);
-
+    testutil::WriteFile(dir.file("full.dcm"), dicomtest::Elements().group(0x0008).text(0x0018, 0x0050, "2")
+                                                  .text(0x0018, 0x0088, "3").text(0x0020, 0x0013, "5")
+                                                  .text(0x0020, 0x0037, "1\\0\\0\\0\\1\\0").size(16, 16)
+                                                  .text(0x0028, 0x0030, "1\\1").pixels(2).bytes);
+    testutil::WriteFile(dir.file("bare.dcm"),
+                        dicomtest::Elements().group(0x0008).text(0x0020, 0x0013, "9000").pixels(2).bytes);
     ecRawHeaderInfo h;
     ASSERT_EQ(dicomtest::ReadOutcome(dir.file("full.dcm"), &h), "1");
     for (int slot : {kDicomSliceThickness, kDicomSliceSpacing, kDicomImageNumber, kDicomOrientation, kDicomRows,

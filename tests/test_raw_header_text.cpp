@@ -24,30 +24,24 @@ const char* kNewRecordReadable =
     "uiFlags=     0\n";
 }  // namespace
 
-TEST(RawHeaderText, ReadableFormOfANewRecord)
+TEST(RawHeaderText, ReadableForm)
 {
     ecRawHeaderInfo h;
     EXPECT_EQ(h.Ascii(0), kNewRecordReadable);
     std::string crlf;
     for (const char* p = kNewRecordReadable; *p; ++p) crlf += (*p == '\n') ? std::string("\r\n") : std::string(1, *p);
     EXPECT_EQ(h.Ascii(2), crlf);
-}
 
-TEST(RawHeaderText, ReadableFormTakesThePlaneAndPixelHeightAndNeverTheFlags)
-{
-    ecRawHeaderInfo h;
+    // The image plane when known, the pixel height second, never the flags.
     h.ImagePlane = SliceSagittal;
     h.PlaneType = SliceCoronal;
     h.fSizePixY = 1.5;
     h.iImageNum = 1234;
     h.FileType = MriDicom;
     h.bFlag9 = true;
-    const std::string t = h.Ascii(0);
-    EXPECT_NE(t.find("PlaneType=Sagittal\n"), std::string::npos);
-    EXPECT_NE(t.find("fSizePix=0.85940\nfSizePix=1.50000\n"), std::string::npos);
-    EXPECT_NE(t.find("iImageNum=1234\n"), std::string::npos);
-    EXPECT_NE(t.find("FileType=MriDicom\n"), std::string::npos);
-    EXPECT_NE(t.find("uiFlags=     0\n"), std::string::npos);
+    for (const char* part : {"PlaneType=Sagittal\n", "fSizePix=0.85940\nfSizePix=1.50000\n", "iImageNum=1234\n",
+                             "FileType=MriDicom\n", "uiFlags=     0\n"})
+        EXPECT_NE(h.Ascii(0).find(part), std::string::npos) << part;
     h.ImagePlane = SliceUnknown;
     h.PlaneType = static_cast<SliceType>(6);
     EXPECT_NE(h.Ascii(0).find("PlaneType=Unknown\n"), std::string::npos);
@@ -71,6 +65,7 @@ TEST(RawHeaderText, CompactForm)
 
 TEST(RawHeaderText, EvaluateSetsTheRecordFromACompactText)
 {
+    // Fields the text does not give are reset, except the file type.
     ecRawHeaderInfo h;
     h.FileType = MriRaw16Swapped;
     h.lDataOffset = 77;
@@ -79,9 +74,6 @@ TEST(RawHeaderText, EvaluateSetsTheRecordFromACompactText)
     h.bFlag8 = true;
     ASSERT_TRUE(h.Evaluate(std::string("<Sagittal: short >(256, 256, 0.9, 0.9, 3, 3.5, 12)")));
     EXPECT_TRUE(h.bIsValid);
-    EXPECT_TRUE(h.bEvaluated);
-    EXPECT_FALSE(h.bDefaults);
-    EXPECT_FALSE(h.bFlag8);
     EXPECT_EQ(h.PlaneType, SliceSagittal);
     EXPECT_EQ(h.ImagePlane, SliceSagittal);
     EXPECT_EQ(h.DataType, 98);
@@ -90,8 +82,7 @@ TEST(RawHeaderText, EvaluateSetsTheRecordFromACompactText)
     EXPECT_DOUBLE_EQ(h.fSliceSpacing, 3.5);
     EXPECT_EQ(h.iImageNum, 12);
     EXPECT_DOUBLE_EQ(h.fAttenFact, 0.0);  // only seven numbers
-    EXPECT_EQ(h.iFlagCode, 16);
-    EXPECT_EQ(h.EncodeFlags(), 0x30u);
+    EXPECT_EQ(h.EncodeFlags(), 0x30u);  // code 16 and bEvaluated: bDefaults and bFlag8 cleared
     EXPECT_EQ(h.iNumFrames, 1);
     EXPECT_EQ(h.lDataOffset, 0);
     EXPECT_EQ(h.iSpare[2], 0);
@@ -125,21 +116,17 @@ TEST(RawHeaderText, EvaluateRefusesMalformedTexts)
     };
     for (const char* text : bad) {
         ecRawHeaderInfo h;
-        h.bIsValid = true;
-        h.bEvaluated = true;
+        h.bIsValid = h.bEvaluated = true;
         h.iNumPix = 300;
         EXPECT_FALSE(h.Evaluate(std::string(text))) << text;
-        EXPECT_FALSE(h.bIsValid) << text;
-        EXPECT_FALSE(h.bEvaluated) << text;
+        EXPECT_FALSE(h.bIsValid || h.bEvaluated) << text;
         EXPECT_EQ(h.iNumPix, 300) << text;
     }
     // A text that begins with "RawHeaderInfo" leaves the record untouched.
     ecRawHeaderInfo h;
-    h.bIsValid = true;
-    h.bEvaluated = true;
+    h.bIsValid = h.bEvaluated = true;
     EXPECT_FALSE(h.Evaluate(h.Ascii(0)));
-    EXPECT_TRUE(h.bIsValid);
-    EXPECT_TRUE(h.bEvaluated);
+    EXPECT_TRUE(h.bIsValid && h.bEvaluated);
 }
 
 TEST(RawHeaderText, EvaluateLooksOnlyAtTheFirst511Characters)
@@ -147,11 +134,9 @@ TEST(RawHeaderText, EvaluateLooksOnlyAtTheFirst511Characters)
     const std::string good = "<Axial: short>(256,256,1,1,1,1,1)";
     ecRawHeaderInfo h;
     // Padding inside the text pushes the closing ")" past character 511.
-    std::string longText = "<Axial: short>(256,256,1,1,1,1,1" + std::string(600, ' ') + ")";
-    EXPECT_FALSE(h.Evaluate(longText));
-    std::string fits = "<Axial: short>(256,256,1,1,1,1,1" + std::string(511 - 33, ' ') + ")";
-    ASSERT_EQ(fits.size(), 511u);
-    EXPECT_TRUE(h.Evaluate(fits));
+    const std::string open = good.substr(0, good.size() - 1);
+    EXPECT_FALSE(h.Evaluate(open + std::string(511 - open.size(), ' ') + ")"));  // ")" is character 512
+    EXPECT_TRUE(h.Evaluate(open + std::string(510 - open.size(), ' ') + ")"));
     // Text after the first 511 characters does not matter, nor does 100 KB of it.
     EXPECT_TRUE(h.Evaluate(good + std::string(100000, 'x')));
     // Arbitrary bytes of any length give an answer and never read past the text.
@@ -165,15 +150,15 @@ TEST(RawHeaderText, EvaluateLooksOnlyAtTheFirst511Characters)
     }
 }
 
-TEST(RawHeaderText, EvaluateFromAFile)
+TEST(RawHeaderText, EvaluateFromAFileAndTheSlicesText)
 {
     testutil::TempDir dir;
     ecRawHeaderInfo h;
     h.bIsValid = true;
+    // No name, no file, a folder: the record is not touched.
     EXPECT_FALSE(h.Evaluate(static_cast<const char*>(nullptr)));
-    EXPECT_FALSE(h.Evaluate(dir.file("missing.txt").c_str()));
-    EXPECT_FALSE(h.Evaluate(dir.path().c_str()));  // a folder cannot be read as text
-    EXPECT_TRUE(h.bIsValid);                      // none of these touched the record
+    for (const std::string& name : {dir.file("missing.txt"), dir.path()}) EXPECT_FALSE(h.Evaluate(name.c_str()));
+    EXPECT_TRUE(h.bIsValid);
     testutil::WriteText(dir.file("hdr.txt"), "<Coronal: uchar>(128,64,0.5,0.75,2,2.5,3,1)\n");
     ASSERT_TRUE(h.Evaluate(dir.file("hdr.txt").c_str()));
     EXPECT_EQ(h.DataType, 105);
@@ -182,15 +167,12 @@ TEST(RawHeaderText, EvaluateFromAFile)
     testutil::WriteText(dir.file("bad.txt"), "<Coronal uchar>(128,64,0.5,0.75,2,2.5,3,1)\n");
     EXPECT_FALSE(h.Evaluate(dir.file("bad.txt").c_str()));
     EXPECT_FALSE(h.bIsValid);
-}
 
-TEST(RawHeaderText, SliceHeaderText)
-{
     ecMriSlice<short> s;
     EXPECT_EQ(s.GetHeaderInfo(0), "**No Header Information**");
-    ecRawHeaderInfo h;
-    h.bIsValid = true;
-    ASSERT_EQ(s.SetRawHeaderInfo(h, 1), 2);
+    ecRawHeaderInfo fresh;
+    fresh.bIsValid = true;
+    ASSERT_EQ(s.SetRawHeaderInfo(fresh, 1), 2);
     EXPECT_EQ(s.GetHeaderInfo(0), kNewRecordReadable);
-    EXPECT_EQ(s.GetHeaderInfo(1), h.Ascii(1));
+    EXPECT_EQ(s.GetHeaderInfo(1), fresh.Ascii(1));
 }

@@ -1,6 +1,6 @@
-// Helpers for the DICOM tests: small implicit little-endian element streams
-// built byte by byte, the messages the header reader may throw, and a read
-// that turns a thrown error into its message.
+// Helpers for the DICOM tests: implicit little-endian element streams built
+// byte by byte, the messages the header reader may throw, and a read that
+// turns a thrown error into its message.
 #ifndef QUARN_TESTS_DICOMTESTFILES_H
 #define QUARN_TESTS_DICOMTESTFILES_H
 
@@ -19,49 +19,40 @@ class Elements {
 public:
     Elements& raw(uint16_t g, uint16_t e, uint32_t length, const std::string& value = "")
     {
-        u16(g);
-        u16(e);
-        u32(length);
+        u16(g), u16(e), u32(length);
         bytes.insert(bytes.end(), value.begin(), value.end());
         return *this;
     }
-    Elements& text(uint16_t g, uint16_t e, std::string value)
+    Elements& text(uint16_t g, uint16_t e, std::string value)  // padded to an even length
     {
         if (value.size() % 2) value += ' ';
         return raw(g, e, static_cast<uint32_t>(value.size()), value);
     }
-    Elements& us(uint16_t g, uint16_t e, uint16_t v)
-    {
-        raw(g, e, 2);
-        u16(v);
-        return *this;
-    }
+    Elements& us(uint16_t g, uint16_t e, uint16_t v) { return raw(g, e, 2), u16(v), *this; }
     // The group length element an ACR-NEMA file opens with.
-    Elements& group(uint16_t g)
-    {
-        raw(g, 0, 4);
-        u32(0);
-        return *this;
-    }
+    Elements& group(uint16_t g) { return raw(g, 0, 4), u32(0), *this; }
     Elements& pixels(uint32_t n)
     {
         raw(0x7FE0, 0x0010, n);
         bytes.insert(bytes.end(), n, 0x5A);
         return *this;
     }
+    Elements& size(int rows, int cols) { return us(0x0028, 0x0010, uint16_t(rows)).us(0x0028, 0x0011, uint16_t(cols)); }
+    // Thickness 4, rows, columns and pixel spacing 0.8: a complete geometry.
+    Elements& geometry(int rows, int cols) { return text(0x0018, 0x0050, "4.0").size(rows, cols).text(0x0028, 0x0030, "0.8\\0.9"); }
+    // `count` 16-bit pixels Pixel16(i) in a pixel element of `declared` bytes (default: all of them).
+    Elements& pixels16(size_t count, uint32_t declared = 0)
+    {
+        raw(0x7FE0, 0x0010, declared ? declared : static_cast<uint32_t>(count * 2));
+        for (size_t i = 0; i < count; ++i) u16(static_cast<uint16_t>(Pixel16(i)));
+        return *this;
+    }
+    static short Pixel16(size_t i) { return static_cast<short>(static_cast<int>(i) * 7 - 300); }
     std::vector<unsigned char> bytes;
 
 private:
-    void u16(uint16_t v)
-    {
-        bytes.push_back(static_cast<unsigned char>(v & 0xFF));
-        bytes.push_back(static_cast<unsigned char>(v >> 8));
-    }
-    void u32(uint32_t v)
-    {
-        u16(static_cast<uint16_t>(v & 0xFFFF));
-        u16(static_cast<uint16_t>(v >> 16));
-    }
+    void u16(uint16_t v) { bytes.push_back(uint8_t(v & 0xFF)), bytes.push_back(uint8_t(v >> 8)); }
+    void u32(uint32_t v) { u16(uint16_t(v & 0xFFFF)), u16(uint16_t(v >> 16)); }
 };
 
 // Every message the header reader throws (the formatted ones by prefix).
@@ -86,6 +77,19 @@ inline std::string ReadOutcome(const std::string& path, ecRawHeaderInfo* header,
     } catch (const ecError& e) {
         return e.what();
     }
+}
+
+// The same from a stream, closed afterwards.
+inline std::string ReadOutcome(FILE* fp, ecRawHeaderInfo* header)
+{
+    std::string r;
+    try {
+        r = std::to_string(read_dicom_data_raw_header(fp, header, nullptr, 0));
+    } catch (const ecError& e) {
+        r = e.what();
+    }
+    std::fclose(fp);
+    return r;
 }
 
 }  // namespace dicomtest
