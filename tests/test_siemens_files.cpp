@@ -65,7 +65,7 @@ TEST(SiemensFiles, RealVisionHeaders)
                                      h.FileType, h.iNumFrames, h.lDataOffset, offset, h.bIsValid}),
                   std::vector<long>({256, 256, n, SliceSagittal, SliceSagittal, 98, MriSiemens, 1, 6144, 6144, 1}));
 
-        // The pixel block was cut to 4 x 4 behind a header that claims 256 x 256.
+            // The pixel block was cut to 4 x 4 behind the header's 256 x 256.
         ecMriSlice<short> slice;
         EXPECT_EQ(ReadSlice(slice, Vision(n)), -56);
         EXPECT_EQ(slice.GetPixels(), nullptr);
@@ -138,7 +138,7 @@ TEST(SiemensFiles, MatrixSizeFromFieldOfView)
     }
 }
 
-TEST(SiemensFiles, ImageNumberAndPlaneLetter)
+TEST(SiemensFiles, HeaderFieldsAndCodes)
 {
     TempDir dir;
     const std::pair<const char*, int> numbers[] = {
@@ -160,11 +160,8 @@ TEST(SiemensFiles, ImageNumberAndPlaneLetter)
         const ecRawHeaderInfo h = Header(Write(dir, "p", f));
         EXPECT_EQ(std::vector<int>({h.PlaneType, h.ImagePlane}), std::vector<int>(2, p.second)) << int(p.first);
     }
-}
 
-TEST(SiemensFiles, RecordsAreResetAndTextsTakenAsStored)
-{
-    TempDir dir;
+    // The record is reset; texts are taken as stored.
     SiemensFile f;
     f.institution = "Clinic";  // padded with zero bytes to 25
     f.patientID = "ID\nTWO";
@@ -194,20 +191,22 @@ TEST(SiemensFiles, PixelsInEachPixelType)
 {
     TempDir dir;
     SiemensFile f;
+    const std::pair<int, int> written[] = {{0, 0x0102}, {1, -2}, {16, 32767}, {255, -32768}};
     f.pixels.assign(256, 0);
-    f.pixels[0] = 0x0102;
-    f.pixels[1] = -2;
-    f.pixels[16] = 32767;
-    f.pixels[255] = -32768;
+    for (auto [i, v] : written) f.pixels[i] = v;
     const std::string path = Write(dir, "px", f);
     ecMriSlice<short> s;
     ASSERT_EQ(ReadSlice(s, path), 1);
-    const short* p = s.GetPixels();
-    EXPECT_EQ(std::vector<int>({p[0], p[1], s.GetRowPointers()[1][0], p[255]}),
-              std::vector<int>({0x0102, -2, 32767, -32768}));
+    for (auto [i, v] : written) EXPECT_EQ(s.GetRowPointers()[i / 16][i % 16], v) << i;
     EXPECT_EQ(s.GetRawHeaderInfo()->DataType, 98);
     ASSERT_NE(s.GetSliceInformation(), nullptr);
     EXPECT_EQ(s.GetSliceInformation()->sModelName, std::string("MAGNETOM TEST") + std::string(2, '\0'));
+    // The factory's display slice.
+    std::unique_ptr<ecMriSliceBase> display(ReadMriSlice(path.c_str(), MriSiemens, nullptr, true, 0));
+    auto* d = dynamic_cast<ecMriSlice<short>*>(display.get());
+    ASSERT_NE(d, nullptr);
+    for (auto [i, v] : written) EXPECT_EQ(d->GetRowPointers()[i / 16][i % 16], v) << i;
+    EXPECT_EQ(d->GetSliceInformation()->sManufacturer, "SIEMENS");
 
     // An 8-bit slice receives the file's bytes with each pair exchanged.
     ecMriSlice<unsigned char> u;
@@ -297,18 +296,4 @@ TEST(SiemensFiles, ScanStopsAtTheFirstFailure)
               std::vector<int>({40, 40, 40, 0}));
     names = {dir.file("missing")};
     EXPECT_EQ(FindSiemensFileImageRange(names, first, last, headers, nullptr, 0), -102);
-}
-
-TEST(SiemensFiles, FactoryReadsADisplaySlice)
-{
-    TempDir dir;
-    SiemensFile f;
-    f.pixels.assign(256, 40);
-    f.pixels[5] = 0x0102;
-    const std::string path = Write(dir, "disp.ima", f);
-    std::unique_ptr<ecMriSliceBase> slice(ReadMriSlice(path.c_str(), MriSiemens, nullptr, true, 0));
-    auto* s = dynamic_cast<ecMriSlice<short>*>(slice.get());
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->GetPixels()[5] * 100 + s->GetRowPointers()[15][15], 0x0102 * 100 + 40);
-    EXPECT_EQ(s->GetSliceInformation()->sManufacturer, "SIEMENS");
 }
