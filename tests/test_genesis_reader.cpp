@@ -336,7 +336,7 @@ TEST_F(GenesisFiles, DamagedFilesAreRefusedAndLeaveTheSliceAsItWas)
     }
 
     const Bytes packed = testutil::ReadFile(Fixture(4, 16));
-    const size_t table = ReadU32BE(packed.data() + 64);
+    const size_t table = ReadU32BE(packed.data() + 64), lastRow = table + 4 * (kHeight - 1);
     struct Patch { const char* what; size_t offset; uint64_t value; int width; };
     const Patch patches[] = {
         {"width 15", 8, 15, 4}, {"height 1025", 12, 1025, 4}, {"negative width", 8, 0xFFFFFFE8u, 4},
@@ -345,12 +345,14 @@ TEST_F(GenesisFiles, DamagedFilesAreRefusedAndLeaveTheSliceAsItWas)
         {"line table shorter than the rows", 68, 4 * kHeight - 1, 4},
         {"line table beyond the end", 64, packed.size() - 8, 4}, {"negative line table offset", 64, 0x80000000u, 4},
         {"negative start", table + 4 * 5, 0xFFFF, 2}, {"negative run", table + 4 * 5 + 2, 0xFFFF, 2},
-        {"run beyond the row", table + 2, kWidth + 1, 2}, {"exam header beyond the end", 132, 0x7FFFFFFFu, 4},
+        {"run one past the last row", lastRow + 2, kWidth + 1u - ReadU16BE(&packed[lastRow]), 2},
+        {"exam header beyond the end", 132, 0x7FFFFFFFu, 4},
         {"image header beyond the end", 148, packed.size() - 1000, 4},
         {"width x height beyond 32 bits", 8, 0x0001000000010000ull, 8}, {"not IMGF", 0, 'J', 1},  // stays last
     };
     for (const Patch& p : patches) {
         Bytes bytes = packed;
+        if (p.width == 2) bytes.resize(bytes.size() + 8, 0);  // data for more values than the runs hold
         PutBE(bytes, p.offset, p.value, p.width);
         EXPECT_TRUE(refused(bytes)) << p.what;
     }

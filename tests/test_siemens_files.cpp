@@ -108,12 +108,11 @@ TEST(SiemensFiles, MatrixSizeFromFieldOfView)
     const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
     struct Case { double fov, pixel; int expected; };
     const Case cases[] = {
-        {250.0, 0.9765625, 256}, {250.0, 0.98, 255} /* 255.1..., truncated */, {-250.0, 0.98, -255} /* to zero */,
-        {255.9, 1.0, 255},       {-255.9, 1.0, -255},           {0.5, 1.0, 0},
+        {250.0, 0.9765625, 256}, {250.0, 0.98, 255}, {255.9, 1.0, 255}, {-255.9, 1.0, -255},  // toward zero
+        {0.5, 1.0, 0},
         {2147483647.0, 1.0, 2147483647}, {2147483648.0, 1.0, INT_MIN}, {-2147483648.0, 1.0, INT_MIN},
-        {1e300, 1e-300, INT_MIN}, {250.0, 0.0, INT_MIN},        {250.0, -0.0, INT_MIN},
-        {0.0, 0.0, INT_MIN},     {250.0, nan, INT_MIN},         {inf, 1.0, INT_MIN},
-        {250.0, inf, 0},
+        {1e300, 1e-300, INT_MIN}, {250.0, 0.0, INT_MIN}, {250.0, -0.0, INT_MIN}, {0.0, 0.0, INT_MIN},
+        {250.0, nan, INT_MIN}, {inf, 1.0, INT_MIN}, {250.0, inf, 0},
     };
     for (const Case& c : cases) {
         SiemensFile f;
