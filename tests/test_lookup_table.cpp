@@ -20,17 +20,13 @@ ecLookupTable OneHue(float hue)
 TEST(LookupTable, SettersMarkDirtyAndBuildClearsIt)
 {
     ecLookupTable t;
-    EXPECT_EQ(t.GetNumberOfTableValues(), 256);
-    EXPECT_FALSE(t.IsDirty());
+    EXPECT_TRUE(t.GetNumberOfTableValues() == 256 && !t.IsDirty());
     t.SetRampToSCurve();
-    EXPECT_EQ(t.GetRampType(), 1);
-    EXPECT_TRUE(t.IsDirty());
+    EXPECT_TRUE(t.GetRampType() == 1 && t.IsDirty());
     t.Build();
     EXPECT_FALSE(t.IsDirty());
     t.SetValueRange(0.25f, 0.75f);
-    EXPECT_TRUE(t.IsDirty());
-    EXPECT_FLOAT_EQ(t.GetValueRange()[0], 0.25f);
-    EXPECT_FLOAT_EQ(t.GetValueRange()[1], 0.75f);
+    EXPECT_TRUE(t.IsDirty() && t.GetValueRange()[0] == 0.25f && t.GetValueRange()[1] == 0.75f);
     t.SetRampToLinear();
     EXPECT_EQ(t.GetRampType(), 0);
 
@@ -44,17 +40,15 @@ TEST(LookupTable, SettersMarkDirtyAndBuildClearsIt)
 TEST(LookupTable, LuminanceWeightsEachComponent)
 {
     // Hue 0 is red (first byte), 1/3 green (second byte), 2/3 blue (third byte).
-    ecLookupTable red = OneHue(0.0f), green = OneHue(1.0f / 3.0f), blue = OneHue(2.0f / 3.0f);
-    unsigned long c = 0;
-    red.MapValue(0.5f, c);
-    EXPECT_EQ(c, 0x000000FFu);
-    green.MapValue(0.5f, c);
-    EXPECT_EQ(c, 0x0000FF00u);
-    blue.MapValue(0.5f, c);
-    EXPECT_EQ(c, 0x00FF0000u);
-    EXPECT_FLOAT_EQ(red.GetLuminance(0.5f), 0.3f);
-    EXPECT_FLOAT_EQ(green.GetLuminance(0.5f), 0.59f);
-    EXPECT_FLOAT_EQ(blue.GetLuminance(0.5f), 0.11f);
+    const struct { float hue; unsigned long colour; float luminance; } cases[] = {
+        {0.0f, 0x000000FFu, 0.3f}, {1.0f / 3.0f, 0x0000FF00u, 0.59f}, {2.0f / 3.0f, 0x00FF0000u, 0.11f}};
+    for (const auto& c : cases) {
+        ecLookupTable t = OneHue(c.hue);
+        unsigned long colour = 0;
+        t.MapValue(0.5f, colour);
+        EXPECT_EQ(colour, c.colour);
+        EXPECT_FLOAT_EQ(t.GetLuminance(0.5f), c.luminance);
+    }
 }
 
 TEST(LookupTable, GrayTableMapsItsRangeOntoTheEntries)
@@ -93,9 +87,7 @@ TEST(LookupTable, CopyAndAssignmentTakeEverything)
     source.SetDirty(true);
 
     ecLookupTable copy(source);
-    EXPECT_EQ(copy.GetNumberOfTableValues(), 16);
-    EXPECT_EQ(copy.GetRampType(), 1);
-    EXPECT_EQ(copy.GetState(), 0x5);
+    EXPECT_TRUE(copy.GetNumberOfTableValues() == 16 && copy.GetRampType() == 1 && copy.GetState() == 0x5);
     EXPECT_TRUE(copy.IsDirty());
 
     ecLookupTable target(300);
@@ -106,7 +98,6 @@ TEST(LookupTable, CopyAndAssignmentTakeEverything)
         EXPECT_EQ(target.GetTableValue(i), source.GetTableValue(i)) << i;
         EXPECT_EQ(copy.GetTableValue(i), source.GetTableValue(i)) << i;
     }
-    EXPECT_FLOAT_EQ(target.GetHueRange()[1], 0.9f);
-    EXPECT_EQ(target.GetState(), 0x5);
+    EXPECT_TRUE(target.GetHueRange()[1] == 0.9f && target.GetState() == 0x5);
     EXPECT_NE(source.GetTableValue(0), source.GetTableValue(15));
 }

@@ -14,10 +14,8 @@ TEST(XmlCursor, FindsElementsAtAnyDepthAndClosesNestedOnesOfTheSameName)
     const std::string doc = "<doc><a x=\"1>2\" y='z'>outer<a>inner</a><b/>tail</a ><c/></doc>";
     ecXml x(doc);
     EXPECT_EQ(x.CharacterData("a"), "outer<a>inner</a><b/>tail");
-    ecXml inner = x.Sub("doc").Sub("a").Sub("a");
-    EXPECT_STREQ(inner.GetTextPtr(), "inner");
-    EXPECT_TRUE(x.TagExists("c"));
-    EXPECT_EQ(x.CharacterData("c"), "");
+    EXPECT_STREQ(x.Sub("doc").Sub("a").Sub("a").GetTextPtr(), "inner");
+    EXPECT_TRUE(x.TagExists("c") && x.CharacterData("c").empty());
     int begin = -7, end = -7;
     x.Reset();
     ASSERT_TRUE(x.GetBeginEnd(begin, end, "a"));
@@ -29,10 +27,7 @@ TEST(XmlCursor, FindsElementsAtAnyDepthAndClosesNestedOnesOfTheSameName)
 TEST(XmlCursor, CharacterDataRewindsWhileCharacterDataNextContinues)
 {
     ecXml x(std::string("<v>1</v><w>x</w><v>2</v><v>3</v>"));
-    EXPECT_EQ(x.CharacterDataNext("v"), "1");
-    EXPECT_EQ(x.CharacterDataNext("v"), "2");
-    EXPECT_EQ(x.CharacterDataNext("v"), "3");
-    EXPECT_EQ(x.CharacterDataNext("v"), "");  // a miss does not move the cursor
+    for (const char* v : {"1", "2", "3", ""}) EXPECT_EQ(x.CharacterDataNext("v"), v);  // a miss stays put
     EXPECT_EQ(x.GetPosition(), x.GetLength());
     EXPECT_EQ(x.CharacterData("v"), "1");
     EXPECT_EQ(x.CharacterDataNext("v"), "2");
@@ -50,13 +45,9 @@ TEST(XmlCursor, MissingElementsGiveEmptyZeroFalseAndAnEmptyCursor)
     ecXml x(std::string("<state2>5</state2><State>6</State><s>7"));
     for (const char* name : {"state", "s", "nothing", "", "a b", "</s"}) {
         SCOPED_TRACE(name);
-        EXPECT_FALSE(x.TagExists(name));
-        EXPECT_EQ(x.CharacterData(name), "");
-        EXPECT_EQ(x.GetInt(name), 0);
-        EXPECT_FALSE(x.GetBool(name));
-        EXPECT_TRUE(x.Sub(name).IsEmpty());
         int begin = 11, end = 12;
-        EXPECT_FALSE(x.GetBeginEnd(begin, end, name));
+        EXPECT_FALSE(x.TagExists(name) || x.GetBool(name) || x.GetBeginEnd(begin, end, name));
+        EXPECT_TRUE(x.CharacterData(name).empty() && x.GetInt(name) == 0 && x.Sub(name).IsEmpty());
         EXPECT_EQ(begin * 100 + end, 1112);
     }
     EXPECT_EQ(x.GetInt("State"), 6);
@@ -91,8 +82,7 @@ TEST(XmlCursor, NumbersAndFlagsKeepTheir32BitMeaning)
 
 TEST(XmlCursor, NeverReadsPastTheGivenLength)
 {
-    // Each prefix lies in a heap block of exactly its size, so the address
-    // sanitizer sees any read past the end.
+    // Each prefix lies in a heap block of exactly its size: the sanitizer sees any overread.
     const std::string doc = "<item><l>x</l><s a='>'>5</s></item>";
     for (size_t len = 0; len <= doc.size(); ++len) {
         SCOPED_TRACE(len);
@@ -110,19 +100,15 @@ TEST(XmlCursor, NeverReadsPastTheGivenLength)
 
 TEST(XmlCursor, HostileTextsGiveNotFoundWithoutDeepRecursion)
 {
-    const int depth = 20000;
-    std::string open, closed;
-    for (int i = 0; i < depth; ++i) open += "<a>";
+    std::string open, close;
+    for (int i = 0; i < 20000; ++i) open += "<a>", close += "</a>";
     open += "x";
-    closed = open;
-    for (int i = 0; i < depth; ++i) closed += "</a>";
+    const std::string closed = open + close;
     EXPECT_EQ(ecXml(closed).CharacterData("a").size(), closed.size() - 7);
     EXPECT_FALSE(ecXml(open).TagExists("a"));
     EXPECT_FALSE(ecXml(closed.substr(0, closed.size() - 1)).TagExists("a"));  // last '>' missing
-    for (const char* bad : {"<s", "<s>1", "<s>1</s", "<s a=\"1>2</s>", "<", "</s>", "<s/", ""}) {
-        EXPECT_FALSE(ecXml(std::string(bad)).TagExists("s")) << bad;
-        EXPECT_EQ(ecXml(std::string(bad)).GetInt("s"), 0) << bad;
-    }
+    for (const char* bad : {"<s", "<s>1", "<s>1</s", "<s a=\"1>2</s>", "<", "</s>", "<s/", ""})
+        EXPECT_TRUE(!ecXml(std::string(bad)).TagExists("s") && ecXml(std::string(bad)).GetInt("s") == 0) << bad;
     // A large text: the element after megabytes of other markup is still found.
     std::string big;
     while (big.size() < (4u << 20)) big += "<t>filler &lt; text</t><!-- c -->";
@@ -136,8 +122,7 @@ TEST(XmlCursor, CopiesOwnTheirTextAndFreeEmpties)
     EXPECT_EQ(x.CharacterDataNext("a"), "1");
     ecXml copy(x);
     ecXml moved(std::move(x));
-    EXPECT_NE(copy.GetTextPtr(), moved.GetTextPtr());
-    EXPECT_TRUE(copy.IsFullFledged());
+    EXPECT_TRUE(copy.GetTextPtr() != moved.GetTextPtr() && copy.IsFullFledged());
     EXPECT_EQ(copy.CharacterDataNext("a"), "2");  // the position came along
     EXPECT_EQ(moved.CharacterDataNext("a"), "2");
     // SetTextPtr swaps the text but keeps length and position.
@@ -146,7 +131,5 @@ TEST(XmlCursor, CopiesOwnTheirTextAndFreeEmpties)
     copy.Reset();
     EXPECT_EQ(copy.CharacterDataNext("a"), "7");
     moved.Free();
-    EXPECT_TRUE(moved.IsEmpty());
-    EXPECT_EQ(moved.GetTextPtr(), nullptr);
-    EXPECT_FALSE(moved.TagExists("a"));
+    EXPECT_TRUE(moved.IsEmpty() && moved.GetTextPtr() == nullptr && !moved.TagExists("a"));
 }

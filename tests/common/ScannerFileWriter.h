@@ -1,8 +1,5 @@
-// Writes GE Signa and Siemens image files for the tests, from the layouts of
-// the two formats, with every field the readers use settable.
-//
-// The big-endian encoders here are written on their own (shifts of integer
-// values, the float's bits taken with memcpy) and share no code with the
+// Writes GE Signa and Siemens image files for the tests, every field the
+// readers use settable. The big-endian encoders share no code with the
 // library's byte-order services, so that a mistake there cannot pass both;
 // test_scanner_file_writer checks them against Python's struct module.
 #ifndef QUARN_TESTS_SCANNERFILEWRITER_H
@@ -18,10 +15,7 @@ namespace scanfiles {
 
 using Bytes = std::vector<unsigned char>;
 
-inline void Grow(Bytes& b, size_t end)
-{
-    if (b.size() < end) b.resize(end, 0);
-}
+inline void Grow(Bytes& b, size_t end) { b.resize(std::max(b.size(), end), 0); }
 
 inline void PutBE(Bytes& b, size_t at, uint64_t value, int nbytes)
 {
@@ -31,18 +25,15 @@ inline void PutBE(Bytes& b, size_t at, uint64_t value, int nbytes)
 }
 inline void PutU16BE(Bytes& b, size_t at, uint16_t v) { PutBE(b, at, v, 2); }
 inline void PutU32BE(Bytes& b, size_t at, uint32_t v) { PutBE(b, at, v, 4); }
-inline void PutF32BE(Bytes& b, size_t at, float v)
+template <class Bits, class F>
+void PutFloatBE(Bytes& b, size_t at, F v)
 {
-    uint32_t bits;
-    std::memcpy(&bits, &v, 4);
-    PutBE(b, at, bits, 4);
+    Bits bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    PutBE(b, at, bits, sizeof bits);
 }
-inline void PutF64BE(Bytes& b, size_t at, double v)
-{
-    uint64_t bits;
-    std::memcpy(&bits, &v, 8);
-    PutBE(b, at, bits, 8);
-}
+inline void PutF32BE(Bytes& b, size_t at, float v) { PutFloatBE<uint32_t>(b, at, v); }
+inline void PutF64BE(Bytes& b, size_t at, double v) { PutFloatBE<uint64_t>(b, at, v); }
 // Exactly `length` bytes: the text, cut or padded with zero bytes.
 inline void PutText(Bytes& b, size_t at, const std::string& text, size_t length)
 {
@@ -64,19 +55,10 @@ struct SignaFile {
     float pixelHeight = 0.9375f;  // image header offset 50
     float pixelWidth = 0.8125f;   // image header offset 54
     float sliceSpacing = 6.5f;
-    // Pixel values, written with `depth` bits each (8 or 16; any other depth
-    // writes 16); when empty, rows x columns values 0, 1, 2, ... are written.
+    // Pixel values, written with 8 bits each at depth 8, else 16; when empty,
+    // rows x columns made-up values.
     std::vector<int> pixels;
-    // When not empty, written instead of `pixels` (for depths the writer
-    // does not encode, or to cut the block short).
-    Bytes pixelBytes;
-
-    std::vector<int> DefaultPixels() const
-    {
-        std::vector<int> v(static_cast<size_t>(std::max(0, int(rows)) * std::max(0, int(columns))));
-        for (size_t i = 0; i < v.size(); ++i) v[i] = static_cast<int>(i * 37 % 65536) - 32768 + 1000;
-        return v;
-    }
+    Bytes pixelBytes;  // when not empty, written instead of `pixels`
 
     Bytes Build() const
     {
@@ -103,20 +85,14 @@ struct SignaFile {
         }
         if (headerLen >= 0 && headerLen < (1 << 24)) {
             size_t at = static_cast<size_t>(headerLen);
-            if (!pixelBytes.empty()) {
-                Grow(b, at + pixelBytes.size());
-                std::copy(pixelBytes.begin(), pixelBytes.end(), b.begin() + static_cast<long>(at));
-            } else {
-                const std::vector<int> values = pixels.empty() ? DefaultPixels() : pixels;
-                for (int v : values) {
-                    if (depth == 8) {
-                        Grow(b, at + 1);
-                        b[at++] = static_cast<unsigned char>(v);
-                    } else {
-                        PutU16BE(b, at, static_cast<uint16_t>(v));
-                        at += 2;
-                    }
-                }
+            for (unsigned char c : pixelBytes) PutBE(b, at++, c, 1);
+            const int width = depth == 8 ? 1 : 2;
+            const size_t count = !pixelBytes.empty() ? 0
+                                 : !pixels.empty()   ? pixels.size()
+                                                     : size_t(std::max(0, int(rows)) * std::max(0, int(columns)));
+            for (size_t i = 0; i < count; ++i, at += width) {
+                const int v = pixels.empty() ? static_cast<int>(i * 37 % 65536) - 32768 + 1000 : pixels[i];
+                PutBE(b, at, static_cast<uint16_t>(v), width);
             }
         }
         return b;
@@ -140,10 +116,7 @@ struct SiemensFile {
     double pixelWidth = 1.0;
     std::string imageNumber = "  12 ";  // five bytes at 5546
     char plane = 'A';
-    // Pixel values (16-bit), when empty 16 x 16 values 0, 1, 2, ...
-    std::vector<int> pixels;
-    // When not empty, written after the header instead of `pixels`.
-    Bytes pixelBytes;
+    std::vector<int> pixels;  // 16-bit values; when empty, 16 x 16 made-up values
 
     Bytes Build() const
     {
@@ -162,13 +135,8 @@ struct SiemensFile {
         PutText(b, 5529, patientPosition, 7);
         PutText(b, 5546, imageNumber, 5);
         b[5814] = static_cast<unsigned char>(plane);
-        if (!pixelBytes.empty()) {
-            b.insert(b.end(), pixelBytes.begin(), pixelBytes.end());
-        } else if (pixels.empty()) {
-            for (int i = 0; i < 256; ++i) PutU16BE(b, b.size(), static_cast<uint16_t>(i * 131 - 9000));
-        } else {
-            for (int v : pixels) PutU16BE(b, b.size(), static_cast<uint16_t>(v));
-        }
+        for (size_t i = 0; i < (pixels.empty() ? 256 : pixels.size()); ++i)
+            PutU16BE(b, b.size(), static_cast<uint16_t>(pixels.empty() ? int(i) * 131 - 9000 : pixels[i]));
         return b;
     }
 };
