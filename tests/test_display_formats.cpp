@@ -170,8 +170,9 @@ TEST(DisplayFormats, DicomFactoryChoosesThePixelTypeByDepth)
     ASSERT_EQ(FindDICOM_PixelDepth(u8.c_str(), nullptr), 8);
     ASSERT_EQ(FindDICOM_PixelDepth(s16.c_str(), nullptr), 16);
 
-    // Display slices: the probe's depth gives the pixel type; the pixels are pydicom's.
-    for (const std::string& name : {u8, s16}) {
+    // Display slices: the probe's depth gives the pixel type; the pixels are
+    // pydicom's, from big-endian files too.
+    for (const std::string& name : {u8, s16, SliceData("mr_small_nema_bigendian.dcm")}) {
         SCOPED_TRACE(name);
         std::unique_ptr<ecMriSliceBase> base(ReadMriSlice(name.c_str(), MriDicom, nullptr, true, 0));
         if (name == u8) {
