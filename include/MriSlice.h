@@ -63,6 +63,18 @@ public:
 protected:
     int AutoGenerateLabel();
 
+    // Reads the header of a scanner file (Signa, Siemens) into the slice's
+    // own header and information records, created when missing and reset
+    // first, with `dataType` as the pixel type; then opens the file at its
+    // pixels (`pixelOffset`, or the header's data offset when it is -1).
+    // Returns the open stream, or null with `status` set: -1 no name, -2 the
+    // header is incomplete, -3 a size outside 16..1024, -4 the file cannot be
+    // opened, -5 the pixel offset cannot be reached. Throws ecError "? Unable
+    // to get header info from <name>" when the header cannot be read.
+    using ScannerHeaderReader = int (*)(const char*, ecRawHeaderInfo*, ecMriSliceInformation*, long*, unsigned long);
+    FILE* OpenScannerPixels(const char* fileName, ScannerHeaderReader readHeader, int dataType, long pixelOffset,
+                            unsigned long flags, int& status);
+
     std::string sLabel;
     bool bLabelReplaceable;
     ecMriSliceInformation* pSliceInfo;

@@ -1,5 +1,9 @@
 #include "corvane.h"
 
+#if defined(__unix__) || defined(__APPLE__)
+#include <sys/stat.h>
+#endif
+
 #include <cctype>
 #include <cstdarg>
 #include <utility>
@@ -200,4 +204,29 @@ std::string StringPrintf(const char* format, ...)
     }
     va_end(copy);
     return out;
+}
+
+bool HostStoresLowByteFirst()
+{
+    const uint16_t probe = 1;
+    unsigned char first;
+    std::memcpy(&first, &probe, 1);
+    return first == 1;
+}
+
+long long BytesLeftInStream(FILE* fp)
+{
+    const long here = std::ftell(fp);
+    if (here < 0) return -1;
+#if defined(__unix__) || defined(__APPLE__)
+    // A regular file tells its size without a seek to its end (which would
+    // make the stream read the file's tail and then its position again).
+    struct stat st;
+    if (fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode))
+        return st.st_size > here ? static_cast<long long>(st.st_size) - here : 0;
+#endif
+    if (std::fseek(fp, 0, SEEK_END) != 0) return -1;
+    const long end = std::ftell(fp);
+    if (std::fseek(fp, here, SEEK_SET) != 0 || end < 0) return -1;
+    return end > here ? static_cast<long long>(end) - here : 0;
 }

@@ -5,6 +5,7 @@
 #define QUARN_CORVANE_H
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "MriTypes.h"
@@ -72,6 +73,12 @@ inline int16_t ReadS16BE(const unsigned char* p) { return static_cast<int16_t>(R
 inline int32_t ReadS32BE(const unsigned char* p) { return static_cast<int32_t>(ReadU32BE(p)); }
 float ReadF32BE(const unsigned char* p);
 double ReadF64BE(const unsigned char* p);
+
+// True when the host stores the low byte of a number first.
+bool HostStoresLowByteFirst();
+// Bytes from the current position of `fp` to its end, or -1 when the stream
+// cannot tell (a pipe, say). The position is left where it was.
+long long BytesLeftInStream(FILE* fp);
 
 // Exchanges adjacent bytes of `nbytes` bytes in place (an odd last byte stays).
 void SwapBytePairs(void* data, size_t nbytes);

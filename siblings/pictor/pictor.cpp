@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <type_traits>
 
 // ---- gray table
@@ -10,7 +11,52 @@ ecGrayTable::ecGrayTable(double low, double high, long first, long last) : dLow(
 {
     if (last < first || last - first >= 65536) return;
     vLevels.resize(static_cast<size_t>(last - first + 1));
-    for (size_t i = 0; i < vLevels.size(); ++i) vLevels[i] = WindowLevel(static_cast<double>(first + long(i)), low, high);
+    if (!(low < high) || !std::isfinite(low) || !std::isfinite(high)) {
+        for (size_t i = 0; i < vLevels.size(); ++i)
+            vLevels[i] = WindowLevel(static_cast<double>(first + long(i)), low, high);
+        return;
+    }
+    // With low < high the level never falls as the value grows (every step of
+    // WindowLevel is monotonic), so the table is at most 256 runs of equal
+    // levels, filled a run at a time. Where a run ends is first computed from
+    // the window and confirmed by WindowLevel on both sides of the end (which,
+    // the level being monotonic, proves the whole run); when the estimate
+    // misses, the end is searched by doubling and halving. A 16-bit image thus
+    // costs a few WindowLevel calls per level instead of one per value.
+    auto level = [&](long v) { return WindowLevel(static_cast<double>(v), low, high); };
+    long v = first;
+    unsigned char current = level(v);
+    while (v <= last) {
+        long outside = last + 1;  // the first value whose level differs, or the end
+        unsigned char next = current;
+        const double edge = std::ceil(low + (current + 0.5) * (high - low) / 255.0);
+        const long guess = edge <= static_cast<double>(v) ? v + 1
+                           : edge > static_cast<double>(last) ? last + 1
+                                                              : static_cast<long>(edge);
+        if (level(guess - 1) == current && (guess > last || (next = level(guess)) != current)) {
+            outside = guess;
+        } else {
+            long inside = v, step = 1;  // `inside` has the current level
+            while (step <= last - v) {
+                const long probe = v + step;
+                if (level(probe) != current) {
+                    outside = probe;
+                    break;
+                }
+                inside = probe;
+                step *= 2;
+            }
+            while (outside - inside > 1) {
+                const long mid = inside + (outside - inside) / 2;
+                if (level(mid) == current) inside = mid;
+                else outside = mid;
+            }
+            if (outside <= last) next = level(outside);
+        }
+        std::memset(vLevels.data() + (v - first), current, static_cast<size_t>(outside - v));
+        v = outside;
+        current = next;
+    }
 }
 
 unsigned char ecGrayTable::WindowLevel(double value, double low, double high)

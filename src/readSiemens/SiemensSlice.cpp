@@ -10,58 +10,21 @@
 #include "readSiemens.h"
 
 namespace {
-
 const long kSiemensPixelOffset = 6144;
-
-bool HostIsLittleEndian()
-{
-    const uint16_t probe = 1;
-    unsigned char first;
-    std::memcpy(&first, &probe, 1);
-    return first == 1;
-}
-
-// The bytes left in `fp` from its current position, or -1 when the stream
-// cannot tell. The position is left where it was.
-long long BytesLeft(FILE* fp)
-{
-    const long here = std::ftell(fp);
-    if (here < 0) return -1;
-    if (std::fseek(fp, 0, SEEK_END) != 0) return -1;
-    const long end = std::ftell(fp);
-    if (std::fseek(fp, here, SEEK_SET) != 0 || end < 0) return -1;
-    return end > here ? static_cast<long long>(end) - here : 0;
-}
-
 }  // namespace
 
 template <class T>
 int ecMriSlice<T>::GetSiemensFile(const char* fileName, unsigned long flags, void* buffer)
 {
-    if (!fileName) return -1;
-    if (!pRawHeader) pRawHeader = new ecRawHeaderInfo();
-    if (!pSliceInfo) pSliceInfo = new ecMriSliceInformation();
-    pRawHeader->SetFromSliceInfo(nullptr);
-    pRawHeader->DataType = GetBaseDataType(T());
-
-    long offset = 0;
-    if (FillRawHeaderFromSiemensFile(fileName, pRawHeader, pSliceInfo, &offset, flags) < 0)
-        throw ecError(std::string("? Unable to get header info from <") + fileName + ">", 1, 0, -1, -1);
-    if (!pRawHeader->bIsValid) return -2;
+    int status = 0;
+    FILE* fp = OpenScannerPixels(fileName, FillRawHeaderFromSiemensFile, GetBaseDataType(T()), kSiemensPixelOffset, flags, status);
+    if (!fp) return status;
     const int cols = pRawHeader->iNumPix;
     const int rows = pRawHeader->iNumPixY;
-    if (cols < 16 || cols > 1024 || rows < 16 || rows > 1024) return -3;  // Resize refuses these
-
-    FILE* fp = std::fopen(fileName, "rb");
-    if (!fp) return -4;
-    if (std::fseek(fp, kSiemensPixelOffset, SEEK_SET) != 0) {
-        std::fclose(fp);
-        return -5;
-    }
     // A pixel block shorter than the header's size gives the code of a short
     // read before the slice's storage is touched or anything is allocated.
     const unsigned long count = static_cast<unsigned long>(rows) * static_cast<unsigned long>(cols);
-    const long long left = BytesLeft(fp);
+    const long long left = BytesLeftInStream(fp);
     if (left >= 0 && static_cast<unsigned long long>(left) < count * sizeof(T)) {
         std::fclose(fp);
         return -6 - 50;
@@ -96,7 +59,7 @@ int ecMriSlice<T>::GetSiemensImage(FILE* stream, unsigned long, unsigned long, v
     const size_t got = std::fread(pImageData, rowBytes, static_cast<size_t>(rows), stream);
     if (got < static_cast<size_t>(rows)) return -6;
     // The file holds big-endian 16-bit pixels: exchange each pair of bytes.
-    if (HostIsLittleEndian()) SwapBytePairs(pImageData, rowBytes * static_cast<size_t>(rows));
+    if (HostStoresLowByteFirst()) SwapBytePairs(pImageData, rowBytes * static_cast<size_t>(rows));
     return 1;
 }
 

@@ -1,6 +1,7 @@
 // Siemens image files: a fixed 6144-byte big-endian header followed by 16-bit
 // big-endian pixels. Every field is decoded by its offset.
 #include "readSiemens.h"
+#include "read_raw/SeriesScan.h"
 
 #include <cmath>
 #include <cstdio>
@@ -124,22 +125,8 @@ int FillRawHeaderFromSiemensFile(const char* fileName, ecRawHeaderInfo* header, 
 int FindSiemensFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
                               std::vector<ecDicomHeaderInfo>& headers, ecRawHeaderInfo* firstHeader, unsigned long)
 {
-    headers.clear();
-    firstImage = 32767;
-    lastImage = -32767;
-    int count = 0;
-    for (const std::string& name : fileNames) {
-        ecDicomHeaderInfo h;
-        long offset = 0;
-        const int r = FillRawHeaderFromSiemensFile(name.c_str(), &h, nullptr, &offset, 0);
-        if (r < 0) return r - 100;
-        h.iImageOffset = static_cast<int>(offset);
-        h.sFileName = name;
-        headers.push_back(h);
-        if (h.iImageNum < firstImage) firstImage = h.iImageNum;
-        if (h.iImageNum > lastImage) lastImage = h.iImageNum;
-        ++count;
-    }
-    if (firstHeader && count >= 1) *firstHeader = static_cast<const ecRawHeaderInfo&>(headers[0]);
-    return count;
+    return ScanSeriesFiles(fileNames, firstImage, lastImage, headers, firstHeader, 32767, -32767,
+                           [](const std::string& name, ecDicomHeaderInfo& h, long& offset) {
+                               return FillRawHeaderFromSiemensFile(name.c_str(), &h, nullptr, &offset, 0);
+                           });
 }

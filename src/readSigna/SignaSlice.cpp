@@ -10,57 +10,18 @@
 #include "ecError.h"
 #include "readSigna.h"
 
-namespace {
-
-bool HostIsLittleEndian()
-{
-    const uint16_t probe = 1;
-    unsigned char first;
-    std::memcpy(&first, &probe, 1);
-    return first == 1;
-}
-
-// The bytes left in `fp` from its current position, or -1 when the stream
-// cannot tell (not seekable). The position is left where it was.
-long long BytesLeft(FILE* fp)
-{
-    const long here = std::ftell(fp);
-    if (here < 0) return -1;
-    if (std::fseek(fp, 0, SEEK_END) != 0) return -1;
-    const long end = std::ftell(fp);
-    if (std::fseek(fp, here, SEEK_SET) != 0 || end < 0) return -1;
-    return end > here ? static_cast<long long>(end) - here : 0;
-}
-
-}  // namespace
-
 template <class T>
 int ecMriSlice<T>::GetSignaFile(const char* fileName, unsigned long flags, void* buffer)
 {
-    if (!fileName) return -1;
-    if (!pRawHeader) pRawHeader = new ecRawHeaderInfo();
-    if (!pSliceInfo) pSliceInfo = new ecMriSliceInformation();
-    pRawHeader->SetFromSliceInfo(nullptr);
-    pRawHeader->DataType = GetBaseDataType(T());
-
-    long offset = 0;
-    if (FillRawHeaderFromSignaFile(fileName, pRawHeader, pSliceInfo, &offset, flags) < 0)
-        throw ecError(std::string("? Unable to get header info from <") + fileName + ">", 1, 0, -1, -1);
-    if (!pRawHeader->bIsValid) return -2;
+    int status = 0;
+    FILE* fp = OpenScannerPixels(fileName, FillRawHeaderFromSignaFile, GetBaseDataType(T()), -1, flags, status);
+    if (!fp) return status;
     const int cols = pRawHeader->iNumPix;
     const int rows = pRawHeader->iNumPixY;
-    if (cols < 16 || cols > 1024 || rows < 16 || rows > 1024) return -3;  // Resize refuses these
-
-    FILE* fp = std::fopen(fileName, "rb");
-    if (!fp) return -4;
-    if (pRawHeader->lDataOffset < 0 || std::fseek(fp, pRawHeader->lDataOffset, SEEK_SET) != 0) {
-        std::fclose(fp);
-        return -5;
-    }
     // A pixel block shorter than the header's size is refused before the
     // slice's storage is touched or anything is allocated for it.
     const unsigned long count = static_cast<unsigned long>(rows) * static_cast<unsigned long>(cols);
-    const long long left = BytesLeft(fp);
+    const long long left = BytesLeftInStream(fp);
     if (left >= 0 && static_cast<unsigned long long>(left) < count * sizeof(T)) {
         std::fclose(fp);
         throw ecError("Short count on image read", 1, 0, -1, -1);
@@ -89,7 +50,7 @@ int ecMriSlice<T>::GetSignaImage(FILE* stream, unsigned long pixelCount, unsigne
     const size_t bytes = n * sizeof(T);
 
     // Refuse before allocating when the stream holds fewer bytes than asked for.
-    const long long left = BytesLeft(stream);
+    const long long left = BytesLeftInStream(stream);
     if (left >= 0 && static_cast<unsigned long long>(left) < bytes) {
         std::fclose(stream);
         throw ecError("Short count on image read", 1, 0, -1, -1);
@@ -114,7 +75,7 @@ int ecMriSlice<T>::GetSignaImage(FILE* stream, unsigned long pixelCount, unsigne
         throw ecError("Short count on image read", 1, 0, -1, -1);
     }
     // The file holds big-endian pixels.
-    if (HostIsLittleEndian()) ByteSwapPixels(dest, dest, static_cast<int>(n));
+    if (HostStoresLowByteFirst()) ByteSwapPixels(dest, dest, static_cast<int>(n));
 
     // Install the pixels; the slice's previous buffer is released when it
     // owned it (a caller's buffer is left alone), and so is the old row table.

@@ -2,6 +2,7 @@
 // points at the image header (222 bytes) and at the pixel data. All numbers in
 // the file are big-endian; every field is decoded by its offset.
 #include "readSigna.h"
+#include "read_raw/SeriesScan.h"
 
 #include <cmath>
 #include <cstdint>
@@ -125,24 +126,10 @@ int FillRawHeaderFromSignaFile(const char* fileName, ecRawHeaderInfo* header, ec
 int FindSignaFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
                             std::vector<ecDicomHeaderInfo>& headers, ecRawHeaderInfo* firstHeader, unsigned long)
 {
-    headers.clear();
-    firstImage = 1025;
-    lastImage = -1025;
-    int count = 0;
-    for (const std::string& name : fileNames) {
-        ecDicomHeaderInfo h;
-        long offset = 0;
-        const int r = FillRawHeaderFromSignaFile(name.c_str(), &h, nullptr, &offset, 0);
-        if (r < 0) return r - 100;
-        h.iImageOffset = static_cast<int>(offset);
-        h.sFileName = name;
-        headers.push_back(h);
-        if (h.iImageNum < firstImage) firstImage = h.iImageNum;
-        if (h.iImageNum > lastImage) lastImage = h.iImageNum;
-        ++count;
-    }
-    if (firstHeader && count >= 1) *firstHeader = static_cast<const ecRawHeaderInfo&>(headers[0]);
-    return count;
+    return ScanSeriesFiles(fileNames, firstImage, lastImage, headers, firstHeader, 1025, -1025,
+                           [](const std::string& name, ecDicomHeaderInfo& h, long& offset) {
+                               return FillRawHeaderFromSignaFile(name.c_str(), &h, nullptr, &offset, 0);
+                           });
 }
 
 int FindSignaOffsets(const char* fileName, unsigned long)

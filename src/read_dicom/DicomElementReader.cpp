@@ -1,9 +1,12 @@
 // The DICOM element reader: walks a DICOM part 10 or ACR-NEMA header element
 // by element, fills a header record from the elements it knows, and stops at
 // the pixel data with the stream standing at the first pixel byte.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -33,11 +36,14 @@ void DicomCheck(bool condition, const char* message)
     if (!condition) Fail(message);
 }
 
-// Reads a FILE* through a small buffer: one fread per chunk instead of one
-// call per byte. Seeks inside the buffered chunk cost nothing. Sync() puts the
-// stream itself at the logical position.
+// Reads a FILE* or a file descriptor through a small buffer: one read per
+// chunk instead of one call per byte. Seeks inside the buffered chunk cost
+// nothing. Sync() puts a FILE* itself at the logical position.
 class BufferedStream {
 public:
+    // A file descriptor at offset 0 of a regular file of `size` bytes.
+    BufferedStream(int fd, long size) : fp_(nullptr), fd_(fd), size_(size) {}
+
     explicit BufferedStream(FILE* fp) : fp_(fp)
     {
         base_ = std::ftell(fp_);
@@ -64,7 +70,11 @@ public:
             pos_ = static_cast<size_t>(offset - base_);
             return;
         }
-        std::fseek(fp_, offset, SEEK_SET);  // a failed seek shows as a short read later
+        // A failed seek shows as a short read later.
+        if (fp_)
+            std::fseek(fp_, offset, SEEK_SET);
+        else if (::lseek(fd_, offset, SEEK_SET) < 0)
+            bad_ = true;
         base_ = offset;
         pos_ = len_ = 0;
     }
@@ -72,6 +82,11 @@ public:
     // Copies up to n bytes; returns how many were available.
     size_t Read(unsigned char* dst, size_t n)
     {
+        if (len_ - pos_ >= n) {  // the common case: all of it in the buffer
+            std::memcpy(dst, buf_ + pos_, n);
+            pos_ += n;
+            return n;
+        }
         size_t done = 0;
         while (done < n) {
             if (pos_ == len_ && !Refill()) break;
@@ -105,8 +120,15 @@ public:
         return true;
     }
 
-    // Leaves the stream itself at the logical position.
-    void Sync() { std::fseek(fp_, Tell(), SEEK_SET); }
+    // The next n bytes, when the buffer holds them, without moving on.
+    const unsigned char* Peek(size_t n) const { return len_ - pos_ >= n ? buf_ + pos_ : nullptr; }
+    void Advance(size_t n) { pos_ += n; }
+
+    // Leaves a FILE* itself at the logical position.
+    void Sync()
+    {
+        if (fp_) std::fseek(fp_, Tell(), SEEK_SET);
+    }
 
     static constexpr long kUnknownSize = -1;
 
@@ -115,11 +137,23 @@ private:
     {
         base_ += static_cast<long>(len_);
         pos_ = len_ = 0;
-        len_ = std::fread(buf_, 1, sizeof buf_, fp_);
+        if (fp_) {
+            len_ = std::fread(buf_, 1, sizeof buf_, fp_);
+        } else if (!bad_) {
+            // The first read asks for 4 KiB, which holds a typical header
+            // whole; later reads fill the buffer.
+            const size_t want = base_ == 0 ? 4096 : sizeof buf_;
+            ssize_t got;
+            do got = ::read(fd_, buf_, want);
+            while (got < 0 && errno == EINTR);
+            len_ = got > 0 ? static_cast<size_t>(got) : 0;
+        }
         return len_ > 0;
     }
 
     FILE* fp_;
+    int fd_ = -1;
+    bool bad_ = false;  // a seek of the descriptor failed: nothing more can be read
     long base_ = 0;  // file offset of buf_[0]
     long size_ = kUnknownSize;
     size_t pos_ = 0, len_ = 0;
@@ -157,16 +191,21 @@ uint32_t read32(BufferedStream& in)
 
 enum class VrKind { None, Long, Short };
 
+constexpr unsigned Vr(const char (&vr)[3]) { return unsigned(vr[0]) << 8 | unsigned(vr[1]); }
+
 VrKind ClassifyVr(const unsigned char* c)
 {
-    static const char* const kLong[] = {"OB", "OW", "SQ", "UN"};
-    static const char* const kShort[] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FD", "FL", "IS", "LO",
-                                         "LT", "PN", "SH", "SL", "SS", "ST", "TM", "UI", "UL", "US"};
-    for (const char* vr : kLong)
-        if (c[0] == vr[0] && c[1] == vr[1]) return VrKind::Long;
-    for (const char* vr : kShort)
-        if (c[0] == vr[0] && c[1] == vr[1]) return VrKind::Short;
-    return VrKind::None;
+    switch (unsigned(c[0]) << 8 | c[1]) {
+    case Vr("OB"): case Vr("OW"): case Vr("SQ"): case Vr("UN"):
+        return VrKind::Long;
+    case Vr("AE"): case Vr("AS"): case Vr("AT"): case Vr("CS"): case Vr("DA"): case Vr("DS"):
+    case Vr("DT"): case Vr("FD"): case Vr("FL"): case Vr("IS"): case Vr("LO"): case Vr("LT"):
+    case Vr("PN"): case Vr("SH"): case Vr("SL"): case Vr("SS"): case Vr("ST"): case Vr("TM"):
+    case Vr("UI"): case Vr("UL"): case Vr("US"):
+        return VrKind::Short;
+    default:
+        return VrKind::None;
+    }
 }
 
 struct ElementHeader {
@@ -180,10 +219,17 @@ struct ElementHeader {
 // Returns whether a VR was recognised.
 bool ReadElementHeader(BufferedStream& in, ElementHeader& h, bool testVr)
 {
-    h.group = read16(in);
-    h.element = read16(in);
     unsigned char raw[4];
-    read32(in, raw);
+    if (const unsigned char* b = in.Peek(8)) {  // the whole 8 bytes are buffered
+        h.group = Compose16(b);
+        h.element = Compose16(b + 2);
+        std::memcpy(raw, b + 4, 4);
+        in.Advance(8);
+    } else {
+        h.group = read16(in);
+        h.element = read16(in);
+        read32(in, raw);
+    }
     h.length = Compose32(raw);
     if (!testVr) return false;
     switch (ClassifyVr(raw)) {
@@ -450,6 +496,18 @@ bool ActOnElement(BufferedStream& in, const ElementHeader& h, ecRawHeaderInfo* h
     }
 }
 
+int ReadHeader(BufferedStream& in, ecRawHeaderInfo* header, long* dataOffset);
+
+// What every read does first.
+void StartRead(ecRawHeaderInfo* header)
+{
+    bLittleEndian = true;
+    bExplicitVR = false;
+    ResetDicomFieldState();
+    header->PlaneType = SliceAxial;
+    header->ImagePlane = SliceAxial;
+}
+
 }  // namespace
 
 bool IsDicomDataLittleEndian() { return bLittleEndian; }
@@ -458,14 +516,16 @@ int read_dicom_data_raw_header(FILE* fp, ecRawHeaderInfo* header, long* dataOffs
 {
     if (!fp) return -1;
     if (!header) return -2;
-    bLittleEndian = true;
-    bExplicitVR = false;
-    ResetDicomFieldState();
-    header->PlaneType = SliceAxial;
-    header->ImagePlane = SliceAxial;
-
+    StartRead(header);
     BufferedStream in(fp);
     SyncOnExit sync{in};
+    return ReadHeader(in, header, dataOffset);
+}
+
+namespace {
+
+int ReadHeader(BufferedStream& in, ecRawHeaderInfo* header, long* dataOffset)
+{
     ElementHeader h;
     ReadFirstElement(in, h);
     for (;;) {
@@ -479,29 +539,57 @@ int read_dicom_data_raw_header(FILE* fp, ecRawHeaderInfo* header, long* dataOffs
     return 1;
 }
 
+}  // namespace
+
 int read_dicom_data_raw_header(const char* fileName, ecRawHeaderInfo* header, long* dataOffset,
                                unsigned long options)
 {
     if (!fileName) return -3;
     if (!header) return -2;
-    FILE* fp = std::fopen(fileName, "rb");
-    if (!fp) return -1;
+    int fd;
+    do fd = ::open(fileName, O_RDONLY);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
     // A folder opens on some systems but is never a file to read.
     struct stat st;
-    if (fstat(fileno(fp), &st) != 0 || S_ISDIR(st.st_mode)) {
-        std::fclose(fp);
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
         return -1;
     }
+    if (!S_ISREG(st.st_mode)) {
+        // A pipe or a device: the stream form, which learns the size as it can.
+        FILE* fp = ::fdopen(fd, "rb");
+        if (!fp) {
+            ::close(fd);
+            return -1;
+        }
+        int result;
+        try {
+            result = read_dicom_data_raw_header(fp, header, dataOffset, options);
+        } catch (const ecError& e) {
+            std::fclose(fp);
+            throw ecError(e);
+        } catch (...) {
+            std::fclose(fp);
+            throw;
+        }
+        std::fclose(fp);
+        return result;
+    }
+    // A regular file is read straight from its descriptor: the file is closed
+    // right after, so no stream needs to be left at the pixel data.
     int result;
     try {
-        result = read_dicom_data_raw_header(fp, header, dataOffset, options);
+        StartRead(header);
+        BufferedStream in(fd, static_cast<long>(st.st_size));
+        result = ReadHeader(in, header, dataOffset);
     } catch (const ecError& e) {
-        std::fclose(fp);
+        ::close(fd);
         throw ecError(e);
     } catch (...) {
-        std::fclose(fp);
+        ::close(fd);
         throw;
     }
-    std::fclose(fp);
+    ::close(fd);
     return result;
 }

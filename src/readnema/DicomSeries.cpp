@@ -2,6 +2,7 @@
 // the series scan and its consistency check.
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "MriSlice.h"
 #include "read_dicom.h"
@@ -57,6 +58,7 @@ int FindDicomFileImageRange(std::vector<std::string>& fileNames, int& firstImage
     firstImage = 32767;
     lastImage = -32768;
     int count = 0;
+    headers.reserve(fileNames.size());  // one allocation for the whole series
     for (const std::string& name : fileNames) {
         ecDicomHeaderInfo h;
         long offset = 0;
@@ -65,9 +67,10 @@ int FindDicomFileImageRange(std::vector<std::string>& fileNames, int& firstImage
         // The offset is kept in the record's 32-bit field.
         h.iImageOffset = static_cast<int>(offset);
         h.sFileName = name;
-        headers.push_back(h);
-        if (h.iImageNum < firstImage) firstImage = h.iImageNum;
-        if (h.iImageNum > lastImage) lastImage = h.iImageNum;
+        const int imageNum = h.iImageNum;
+        headers.push_back(std::move(h));
+        if (imageNum < firstImage) firstImage = imageNum;
+        if (imageNum > lastImage) lastImage = imageNum;
         ++count;
     }
     if (firstHeader && count > 0) *firstHeader = static_cast<const ecRawHeaderInfo&>(headers[0]);

@@ -2,6 +2,7 @@
 // little-endian element walk of ReadDICOMFile, the pixel read of
 // ReadDICOM_Image (optionally halved, byte pairs swapped for big-endian data)
 // and the geometry text of the Siemens private element (0051,1010).
+
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -70,17 +71,6 @@ private:
     FILE* fp_;
 };
 
-// Bytes from the current position of `fp` to its end, or -1 when the stream
-// cannot tell (a pipe, say). The position is left where it was.
-long long RemainingBytes(FILE* fp)
-{
-    const long here = std::ftell(fp);
-    if (here < 0) return -1;
-    if (std::fseek(fp, 0, SEEK_END) != 0) return -1;
-    const long end = std::ftell(fp);
-    if (std::fseek(fp, here, SEEK_SET) != 0 || end < 0) return -1;
-    return end > here ? static_cast<long long>(end - here) : 0;
-}
 
 [[noreturn]] void ShortImageRead() { throw ecError("Short count on image read", 1, 0, -1, -1); }
 
@@ -162,7 +152,7 @@ int ecMriSlice<T>::ReadDICOM_Image(FILE* fp, unsigned long pixelCount, unsigned 
     const size_t nBytes = nPix * sizeof(T);
 
     // A file that cannot hold the pixels gets no storage for them.
-    const long long remaining = RemainingBytes(fp);
+    const long long remaining = BytesLeftInStream(fp);
     if (remaining >= 0 && static_cast<unsigned long long>(remaining) < nBytes) {
         stream.Close();
         ShortImageRead();
@@ -299,7 +289,7 @@ int ecMriSlice<T>::ReadDICOMFile(const char* fileName, unsigned long, void*)
         // the rest of the file can fill it.
         if (length > 0xFFFFFFFFu - 2) throw ecError("DICOM:Data Element too large ", 1, 0, -1, -1);
         const long valueAt = std::ftell(fp);
-        const long long remaining = RemainingBytes(fp);
+        const long long remaining = BytesLeftInStream(fp);
         if (remaining >= 0 && static_cast<unsigned long long>(length) > static_cast<unsigned long long>(remaining))
             throw ecError("DICOM:Unable to read data element at " + HexPosition(valueAt), 1, 0, -1, -1);
         const size_t need = static_cast<size_t>(length) + 2;
