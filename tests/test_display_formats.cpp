@@ -188,7 +188,7 @@ TEST(DisplayFormats, DicomFactoryChoosesThePixelTypeByDepth)
     // A given record plays no part in a DICOM read.
     ecRawHeaderInfo h8 = testutil::RawRecord(23, 37, 105), h16 = testutil::RawRecord(64, 64, 98);
     EXPECT_EQ(FactoryResult(s16, MriDicom, &h8, true), "display short");
-    // Constructor errors leave the factory; other depths and unreadable files give null.
+    // The constructor's errors leave the factory.
     EXPECT_EQ(FactoryResult(incomplete, MriDicom, nullptr, true),
               "ecMriSliceImg:Error opening DICOM file <" + incomplete + "> -101");
     // A file that cannot be opened gives the probe's -1, so no slice.
