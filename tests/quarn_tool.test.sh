@@ -97,9 +97,32 @@ sm, ge = out[1], out[2]
 assert sm["format"] == "siemens" and sm["header"]["ImagePlane"] == "Coronal" and sm["header"]["iImageNum"] == 7
 assert sm["slice_information"]["sManufacturer"] == "SIEMENS" and sm["slice_information"]["sPatientID"] == "QUARN-SAMPLE"
 assert (sm["pixels"]["minimum"], sm["pixels"]["maximum"]) == (500, 500 + 4095)
-assert ge["format"] == "imgf" and ge["header"]["iImageNum"] == 5 and ge["header"]["fSliceSpacing"] == 2.5
+assert ge["format"] == "genesis" and ge["header"]["FileType"] == "MriGenesis"
+assert ge["header"]["iImageNum"] == 5 and ge["header"]["fSliceSpacing"] == 2.5
 assert (ge["pixels"]["minimum"], ge["pixels"]["maximum"]) == (200, 200 + 4095)
 PY
+# The same file through the Signa reader, when asked for.
+check info-signa 0 "$quarn" info --json --format signa "$s/ge/ramp.imgf"
+"$py" - "$tmp/out" <<'PY' || fail=1
+import json, sys
+j = json.load(open(sys.argv[1]))[0]
+assert j["format"] == "signa" and j["header"]["FileType"] == "MriSigna", j
+assert j["header"]["iImageNum"] == 5 and (j["pixels"]["minimum"], j["pixels"]["maximum"]) == (200, 200 + 4095), j
+PY
+
+# --- "IMGF" files of every storage method (packed and compressed too) give the written image.
+mkdir -p "$tmp/gem"
+"$py" "$src/tests/make_genesis_fixtures.py" "$tmp/gem"
+for m in 1 2 3 4; do
+  for d in 8 16; do
+    check "convert-genesis-$m-$d" 0 "$quarn" convert "$tmp/gem/gem_${m}_$d.fre" -o "$tmp/gem/out_${m}_$d.raw"
+    cmp -s <(tail -c +13 "$tmp/gem/out_${m}_$d.raw") "$tmp/gem/gem_${m}_$d.pixels" ||
+      { echo "FAIL convert-genesis-$m-$d: pixels differ from the written image"; fail=1; }
+  done
+done
+check scan-genesis 0 "$quarn" scan "$tmp/gem/gem_1_16.fre" "$tmp/gem/gem_4_8.fre"
+grep -q "gem_4_8.fre  image 37  24 x 17  pixel 0.75 x 0.875 mm  thickness 2.5 mm  spacing 3.25 mm  Coronal" "$tmp/out" ||
+  { echo "FAIL scan-genesis"; cat "$tmp/out"; fail=1; }
 
 # --- Pictures: every pixel of a known ramp through a window, turned and mirrored.
 check convert-raw 0 "$quarn" convert --header "$s/raw/ramp16.hdr" "$s/raw/ramp16.raw" -o "$tmp/w.png" --window 1000,1000

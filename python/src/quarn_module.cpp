@@ -20,28 +20,7 @@
 
 namespace py = pybind11;
 
-// Readers that are declared by the library's headers but may be missing from
-// the library this module is loaded with (a build that leaves a format out):
-// the references are weak, so the module still loads, and calling a missing
-// one raises QuarnError with status -100 ("not supported").
-ecMriSliceBase* ReadMriSlice(const char*, MriFileType, ecRawHeaderInfo*, bool, unsigned long) __attribute__((weak));
-int FindDicomFileImageRange(std::vector<std::string>&, int&, int&, std::vector<ecDicomHeaderInfo>&,
-                            ecRawHeaderInfo*, unsigned long) __attribute__((weak));
-int DICOM_ValuesAreConsistant(const std::vector<ecDicomHeaderInfo>&, unsigned long) __attribute__((weak));
-int FindSiemensFileImageRange(std::vector<std::string>&, int&, int&, std::vector<ecDicomHeaderInfo>&,
-                              ecRawHeaderInfo*, unsigned long) __attribute__((weak));
-int FindSignaFileImageRange(std::vector<std::string>&, int&, int&, std::vector<ecDicomHeaderInfo>&,
-                            ecRawHeaderInfo*, unsigned long) __attribute__((weak));
-int FindXImgFileImageRange(std::vector<std::string>&, int&, int&, std::vector<ecDicomHeaderInfo>&,
-                           ecRawHeaderInfo*, unsigned long) __attribute__((weak));
-int FindXImageFileImageRange(std::vector<std::string>&, int&, int&, std::vector<ecDicomHeaderInfo>&,
-                             ecRawHeaderInfo*, unsigned long) __attribute__((weak));
-extern bool bUseComparisonTolerance __attribute__((weak));
-extern double dComparisonTolerance __attribute__((weak));
-
 namespace {
-
-constexpr int kNotSupported = -100;
 
 // Raises quarn.QuarnError(message, status).
 [[noreturn]] void RaiseQuarnError(const std::string& message, py::object status)
@@ -61,13 +40,6 @@ int Checked(const std::string& what, int status)
 {
     if (status < 0) RaiseStatus(what, status);
     return status;
-}
-
-template <class F>
-F* Required(F* fn, const char* name)
-{
-    if (!fn) RaiseQuarnError(std::string(name) + " is not part of this build of the library", py::int_(kNotSupported));
-    return fn;
 }
 
 // Texts that come from files are not guaranteed to be UTF-8: every byte is
@@ -217,7 +189,7 @@ py::tuple Scan(ScanFn fn, const char* name, const py::iterable& paths, unsigned 
     std::vector<std::string> names = PathList(paths);
     int first = 0, last = 0;
     std::vector<ecDicomHeaderInfo> headers;
-    Checked(name, Required(fn, name)(names, first, last, headers, nullptr, flags));
+    Checked(name, fn(names, first, last, headers, nullptr, flags));
     return py::make_tuple(first, last, headers);
 }
 
@@ -487,10 +459,9 @@ void BindFunctions(py::module_& m)
         "read_mri_slice",
         [](const py::object& name, int type, const ecRawHeaderInfo* header, bool display, unsigned int options) {
             const std::string path = PathArg(name);
-            auto* read = Required(ReadMriSlice, "ReadMriSlice");
             // The caller's record is a value: the reader works on a copy.
             std::unique_ptr<ecRawHeaderInfo> copy(header ? new ecRawHeaderInfo(*header) : nullptr);
-            ecMriSliceBase* s = read(path.c_str(), static_cast<MriFileType>(type), copy.get(), display, options);
+            ecMriSliceBase* s = ReadMriSlice(path.c_str(), static_cast<MriFileType>(type), copy.get(), display, options);
             if (!s)
                 RaiseQuarnError("no slice read from <" + path + "> as file type " +
                                     AsciiRepOfMriFileType(static_cast<MriFileType>(type)),
@@ -540,34 +511,19 @@ void BindFunctions(py::module_& m)
           py::arg("file_names"), py::arg("flags") = 0);
     m.def("dicom_values_are_consistant",
           [](const std::vector<ecDicomHeaderInfo>& headers, unsigned int flags) {
-              return Required(DICOM_ValuesAreConsistant, "DICOM_ValuesAreConsistant")(headers, flags);
+              return DICOM_ValuesAreConsistant(headers, flags);
           },
           py::arg("headers"), py::arg("validity_flags") = 3);
-    m.def("get_comparison_tolerance", []() {
-        if (!&bUseComparisonTolerance || !&dComparisonTolerance)
-            RaiseQuarnError("the comparison switches are not part of this build of the library", py::int_(kNotSupported));
-        return py::make_tuple(bUseComparisonTolerance, dComparisonTolerance);
-    });
+    m.def("get_comparison_tolerance", []() { return py::make_tuple(bUseComparisonTolerance, dComparisonTolerance); });
     m.def(
         "set_comparison_tolerance",
         [](bool use, double tolerance) {
-            if (!&bUseComparisonTolerance || !&dComparisonTolerance)
-                RaiseQuarnError("the comparison switches are not part of this build of the library",
-                                py::int_(kNotSupported));
             bUseComparisonTolerance = use;
             dComparisonTolerance = tolerance;
         },
         py::arg("use"), py::arg("tolerance") = 1e-6);
     m.def("ascii_rep_of_mri_file_type", [](int t) { return Latin1(AsciiRepOfMriFileType(static_cast<MriFileType>(t))); },
           py::arg("type"));
-    m.def("_has", [](const std::string& name) {
-        if (name == "ReadMriSlice") return ReadMriSlice != nullptr;
-        if (name == "FindDicomFileImageRange") return FindDicomFileImageRange != nullptr;
-        if (name == "FindSiemensFileImageRange") return FindSiemensFileImageRange != nullptr;
-        if (name == "FindSignaFileImageRange") return FindSignaFileImageRange != nullptr;
-        if (name == "FindXImgFileImageRange") return FindXImgFileImageRange != nullptr;
-        throw py::value_error("unknown function name: " + name);
-    });
 }
 
 }  // namespace

@@ -5,9 +5,7 @@ import numpy as np
 import pytest
 
 import quarn
-from conftest import needs, raw_header
-
-pytestmark = needs("ReadMriSlice")
+from conftest import raw_header
 
 
 @pytest.fixture

@@ -8,9 +8,7 @@ import pytest
 from PIL import Image
 
 import quarn
-from conftest import DATA, SOURCE_DIR, needs
-
-pytestmark = needs("ReadMriSlice", "FindXImgFileImageRange")  # the Genesis module
+from conftest import DATA, SOURCE_DIR
 
 FILES = {  # name: image number, pixel size, sum, max
     "c_vf1122.fre": (122, 0.48828125, 137937814, 3199),
@@ -29,7 +27,6 @@ def test_genesis_slices_match_itk():
         assert s.header.image_num == number and s.header.size_pix == size
 
 
-@needs("FindSignaFileImageRange")
 def test_signa_scan_of_imgf_files_reads_numbers_and_geometry():
     paths = [DATA / "genesis" / n for n in reversed(list(FILES))]
     first, last, headers = quarn.scan(paths)

@@ -4,9 +4,7 @@ import numpy as np
 import pytest
 
 import quarn
-from conftest import DATA, needs
-
-pytestmark = needs("ReadMriSlice", "FindSiemensFileImageRange")
+from conftest import DATA
 
 FILES = sorted((DATA / "siemens").glob("3868-2-1*.ima"))
 

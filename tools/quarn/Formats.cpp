@@ -1,11 +1,12 @@
 #include "Formats.h"
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
-#include "LibraryCalls.h"
+#include "readnema.h"
 
 namespace fs = std::filesystem;
 
@@ -16,7 +17,7 @@ const char* FormatWord(Format f)
     switch (f) {
     case Format::Dicom: return "dicom";
     case Format::Nema: return "nema";
-    case Format::Imgf: return "imgf";
+    case Format::Signa: return "signa";
     case Format::Genesis: return "genesis";
     case Format::Siemens: return "siemens";
     case Format::Raw: return "raw";
@@ -30,8 +31,8 @@ std::string FormatDescription(Format f)
     switch (f) {
     case Format::Dicom: return "DICOM part 10 (\"DICM\" at byte 128)";
     case Format::Nema: return "ACR-NEMA / DICOM without file meta (element stream at byte 0)";
-    case Format::Imgf: return "GE Signa / Genesis image file (\"IMGF\" at byte 0), read as Signa";
-    case Format::Genesis: return "GE Genesis image file, read with the Genesis reader";
+    case Format::Signa: return "GE Signa image file (\"IMGF\" at byte 0), read with the Signa reader";
+    case Format::Genesis: return "GE Genesis image file (\"IMGF\" at byte 0), read with the Genesis reader";
     case Format::Siemens: return "Siemens image file (6144-byte header, \"SIEMENS\" at byte 96)";
     case Format::Raw: return "headerless raw pixels";
     case Format::Unknown: break;
@@ -44,7 +45,7 @@ MriFileType LibraryFileType(Format f, MriFileType rawType)
     switch (f) {
     case Format::Dicom:
     case Format::Nema: return MriDicom;
-    case Format::Imgf: return MriSigna;
+    case Format::Signa: return MriSigna;
     case Format::Genesis: return MriGenesis;
     case Format::Siemens: return MriSiemens;
     case Format::Raw: return rawType;
@@ -106,15 +107,15 @@ Format DetectFormat(const std::string& path)
     if (static_cast<size_t>(in.gcount()) != b.size()) throw FileError{"cannot read the file"};
 
     if (b.size() >= 132 && std::memcmp(b.data() + 128, "DICM", 4) == 0) return Format::Dicom;
-    if (b.size() >= 4 && std::memcmp(b.data(), "IMGF", 4) == 0) return Format::Imgf;
+    if (b.size() >= 4 && std::memcmp(b.data(), "IMGF", 4) == 0) return Format::Genesis;
     if (size >= 6144 && b.size() >= 103 && std::memcmp(b.data() + 96, "SIEMENS", 7) == 0) return Format::Siemens;
     if (LooksLikeElementStream(b, size)) {
         // The library's own classification has the last word where it has one.
         FILE* fp = std::fopen(path.c_str(), "rb");
         if (!fp) throw FileError{"cannot open the file for reading"};
-        const int seek = LibSeekDicomHeader(fp);
+        const int seek = SeekDicomHeader(fp);
         std::fclose(fp);
-        if (seek == 1 || seek == kNotSupported) return Format::Nema;
+        if (seek == 1) return Format::Nema;
     }
     return Format::Unknown;
 }

@@ -10,9 +10,9 @@
 
 namespace tool {
 
-enum class Format { Unknown, Dicom, Nema, Imgf, Genesis, Siemens, Raw };
+enum class Format { Unknown, Dicom, Nema, Signa, Genesis, Siemens, Raw };
 
-// "dicom", "nema", "imgf", "genesis", "siemens", "raw" (and "unknown").
+// "dicom", "nema", "signa", "genesis", "siemens", "raw" (and "unknown").
 const char* FormatWord(Format f);
 // A line for people: what the bytes showed.
 std::string FormatDescription(Format f);
@@ -25,9 +25,9 @@ struct FileError {
 };
 
 // Looks at the file's bytes: "DICM" at byte 128 (DICOM part 10), "IMGF" at
-// byte 0 (GE Signa / Genesis), "SIEMENS" at byte 96 of a file of at least
-// 6144 bytes (Siemens), or an ACR-NEMA element stream at byte 0. Throws
-// FileError for folders, missing, unreadable and empty files.
+// byte 0 (GE Genesis / Signa, read as Genesis), "SIEMENS" at byte 96 of a
+// file of at least 6144 bytes (Siemens), or an ACR-NEMA element stream at
+// byte 0. Throws FileError for folders, missing, unreadable and empty files.
 Format DetectFormat(const std::string& path);
 
 // How the user wants files read: a forced format and the raw geometry.

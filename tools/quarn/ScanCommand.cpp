@@ -8,7 +8,6 @@
 #include <filesystem>
 
 #include "Commands.h"
-#include "LibraryCalls.h"
 #include "Slices.h"
 
 namespace fs = std::filesystem;
@@ -60,16 +59,19 @@ ecDicomHeaderInfo ScanOne(const std::string& path, Format format, const ReadRequ
         h.sFileName = path;
         return h;
     }
+    // Files read as Genesis: the record the Genesis reader gives, as `info`
+    // shows it (the XImg scan reads no file content).
+    if (format == Format::Genesis) return ReadHeader(path, format, request).header;
+    using RangeScan = int (*)(std::vector<std::string>&, int&, int&, std::vector<ecDicomHeaderInfo>&,
+                              ecRawHeaderInfo*, unsigned long);
     RangeScan scan = nullptr;
     switch (format) {
     case Format::Dicom:
-    case Format::Nema: scan = DicomRangeScan(); break;
-    case Format::Imgf: scan = SignaRangeScan(); break;
-    case Format::Siemens: scan = SiemensRangeScan(); break;
-    case Format::Genesis: scan = XImgRangeScan(); break;
-    default: break;
+    case Format::Nema: scan = FindDicomFileImageRange; break;
+    case Format::Signa: scan = FindSignaFileImageRange; break;
+    case Format::Siemens: scan = FindSiemensFileImageRange; break;
+    default: throw FileError{"is not a file of a known format"};
     }
-    if (!scan) throw FileError{"the series scan of this format: not supported by this build of the library (status -100)"};
     std::vector<std::string> names{path};
     std::vector<ecDicomHeaderInfo> headers;
     int first = 0, last = 0;
@@ -154,8 +156,10 @@ void Progress(size_t done, size_t total, bool show)
 
 int RunScan(const std::vector<std::string>& paths, const ReadRequest& request, std::optional<double> tolerance)
 {
-    if (tolerance && !SetComparisonTolerance(true, *tolerance))
-        std::fprintf(stderr, "quarn: note: this build of the library has no comparison tolerance; comparing exactly\n");
+    if (tolerance) {
+        bUseComparisonTolerance = true;
+        dComparisonTolerance = *tolerance;
+    }
     const std::vector<FileEntry> files = ExpandPaths(paths);
     const bool showProgress = files.size() > 50 && isatty(fileno(stderr));
     int status = 0;
@@ -204,16 +208,7 @@ int RunScan(const std::vector<std::string>& paths, const ReadRequest& request, s
     }
     std::printf("images: first %d, last %d\n", first, last);
 
-    int verdict = ValuesAreConsistent(headers);
-    const bool fromLibrary = verdict != kNotSupported;
-    if (!fromLibrary) {
-        // Without the library's check: the same rules, applied here.
-        verdict = static_cast<int>(headers.size());
-        if (!headers[0].IsValidForUse(3)) verdict = -1025;
-        for (size_t k = 1; verdict > 0 && k < headers.size(); ++k)
-            if (!headers[k].IsValidForUse(3) || !FirstDifference(headers[0], headers[k], tolerance).empty())
-                verdict = -static_cast<int>(k);
-    }
+    const int verdict = DICOM_ValuesAreConsistant(headers, 3);
     if (verdict > 0) {
         std::printf("consistent: yes, %d slices agree in size, plane, pixel type, pixel size, thickness and spacing\n",
                     verdict);

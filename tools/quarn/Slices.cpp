@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "LibraryCalls.h"
-
 namespace tool {
 
 std::string PixelTypeWord(int dataType)
@@ -15,10 +13,12 @@ namespace {
 
 FileError StatusError(const std::string& what, int status)
 {
-    if (status == kNotSupported)
-        return FileError{what + ": not supported by this build of the library (status -100)"};
     return FileError{what + " failed with status " + std::to_string(status)};
 }
+
+// The Genesis reader answers 1 when the slice holds the image, 0 when it
+// refused the file.
+const char* const kGenesisRefused = "the Genesis reader could not read the file (answer 0)";
 
 }  // namespace
 
@@ -33,15 +33,24 @@ HeaderRecord ReadHeader(const std::string& path, Format format, const ReadReques
         switch (format) {
         case Format::Dicom:
         case Format::Nema:
-            status = LibFillRawHeaderFromDicomFile(path.c_str(), &h, &offset);
+            status = FillRawHeaderFromDicomFile(path.c_str(), &h, &offset, 0);
             rec.hasPosition = true;
             break;
-        case Format::Imgf:
-        case Format::Genesis:
-            status = LibFillRawHeaderFromSignaFile(path.c_str(), &h, &offset);
+        case Format::Signa:
+            status = FillRawHeaderFromSignaFile(path.c_str(), &h, nullptr, &offset, 0);
             break;
+        case Format::Genesis: {
+            // The record the Genesis reader gives with the image (16-bit
+            // slices hold both depths).
+            ecMriSlice<short> slice;
+            if (slice.ReadGEMFile(path.c_str(), nullptr) < 1 || !slice.GetRawHeaderInfo())
+                throw FileError{kGenesisRefused};
+            h.ecRawHeaderInfo::operator=(*slice.GetRawHeaderInfo());
+            offset = h.lDataOffset;
+            break;
+        }
         case Format::Siemens:
-            status = LibFillRawHeaderFromSiemensFile(path.c_str(), &h, &rec.information, &offset);
+            status = FillRawHeaderFromSiemensFile(path.c_str(), &h, &rec.information, &offset, 0);
             rec.hasInformation = true;
             break;
         case Format::Raw:
@@ -85,14 +94,16 @@ ecMriSliceBase* ReadPlain(const std::string& path, Format format, MriFileType ty
 {
     if (format == Format::Raw) return new ecMriSlice<T>(path.c_str(), type, hdr, options, nullptr);
     std::unique_ptr<ecMriSlice<T>> s(new ecMriSlice<T>());
-    int r = kNotSupported;
+    int r = 1;
     switch (format) {
     case Format::Dicom:
     case Format::Nema: r = s->ReadDICOMFile(path.c_str(), options, nullptr); break;
-    case Format::Imgf: r = s->GetSignaFile(path.c_str(), options, nullptr); break;
+    case Format::Signa: r = s->GetSignaFile(path.c_str(), options, nullptr); break;
     case Format::Siemens: r = s->GetSiemensFile(path.c_str(), options, nullptr); break;
-    case Format::Genesis: r = s->ReadGEMFile(path.c_str(), nullptr) > 0 ? 1 : kNotSupported; break;
-    default: break;
+    case Format::Genesis:
+        if (s->ReadGEMFile(path.c_str(), nullptr) < 1) throw FileError{kGenesisRefused};
+        break;
+    default: throw FileError{"is not a file of a known format"};
     }
     if (r < 0) throw StatusError("reading the slice", r);
     return s.release();
@@ -106,11 +117,10 @@ ecMriSliceBase* ReadWithoutFactory(const std::string& path, Format format, MriFi
     if (format == Format::Raw) {
         depth = hdr->DataType == 105 ? 8 : hdr->DataType == 114 ? 32 : 16;
     } else if (format == Format::Dicom || format == Format::Nema) {
-        depth = LibFindDICOM_PixelDepth(path.c_str());
-    } else if (format == Format::Imgf) {
-        depth = LibFindSigna_PixelDepth(path.c_str());
+        depth = FindDICOM_PixelDepth(path.c_str(), nullptr);
+    } else if (format == Format::Signa) {
+        depth = FindSigna_PixelDepth(path.c_str());
     }
-    if (depth == kNotSupported) throw StatusError("reading the slice", depth);
     if (depth == 8) return ReadPlain<unsigned char>(path, format, type, hdr, options);
     if (depth == 16) return ReadPlain<short>(path, format, type, hdr, options);
     if (depth == 32) return ReadPlain<float>(path, format, type, hdr, options);
@@ -133,10 +143,9 @@ SliceImage ReadSlice(const std::string& path, Format format, const ReadRequest& 
     // The display slice first; where it cannot be had, the plain slice and the
     // format's own reader.
     std::string displayError;
-    bool haveFactory = false;
     try {
-        out.slice.reset(ReadDisplaySlice(path.c_str(), type, hdr, options, haveFactory));
-        if (haveFactory && !out.slice) displayError = "the slice factory made no slice of it";
+        out.slice.reset(ReadMriSlice(path.c_str(), type, hdr, true, options));
+        if (!out.slice) displayError = "the slice factory made no slice of it";
     } catch (const ecError& e) {
         displayError = e.what();
     }

@@ -28,9 +28,9 @@ struct RawOptions {
 void AddReadOptions(CLI::App* cmd, RawOptions& o)
 {
     cmd->add_option("--format", o.format,
-                    "Read the files as this format instead of the one their bytes show: dicom, nema, signa "
-                    "(\"IMGF\" files through the Signa reader), genesis (\"IMGF\" files through the Genesis "
-                    "reader), siemens or raw")
+                    "Read the files as this format instead of the one their bytes show: dicom, nema, genesis "
+                    "(\"IMGF\" files through the Genesis reader, as their bytes show them), signa (\"IMGF\" "
+                    "files through the Signa reader), siemens or raw")
         ->check(CLI::IsMember({"dicom", "nema", "signa", "genesis", "siemens", "raw"}))
         ->group("Reading");
     auto* header = cmd->add_option("--header", o.header,
@@ -62,7 +62,7 @@ tool::ReadRequest MakeRequest(const RawOptions& o)
     tool::ReadRequest r;
     if (o.format == "dicom") r.forced = tool::Format::Dicom;
     else if (o.format == "nema") r.forced = tool::Format::Nema;
-    else if (o.format == "signa") r.forced = tool::Format::Imgf;
+    else if (o.format == "signa") r.forced = tool::Format::Signa;
     else if (o.format == "genesis") r.forced = tool::Format::Genesis;
     else if (o.format == "siemens") r.forced = tool::Format::Siemens;
     else if (o.format == "raw") r.forced = tool::Format::Raw;
