@@ -2,6 +2,7 @@
 // pixel decoding for the four storage methods, the temporary files and the
 // XImg series scan.
 #include "GEMFile.h"
+#include "read_raw/SeriesScan.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -396,20 +397,10 @@ int ReadXImgFileHeader(const std::string* name, ecDicomHeaderInfo* header)
 int FindXImgFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
                            std::vector<ecDicomHeaderInfo>& headers, ecRawHeaderInfo* firstHeader, unsigned long)
 {
-    headers.clear();
-    firstImage = 1025;
-    lastImage = -1025;
-    for (const std::string& name : fileNames) {
-        ecDicomHeaderInfo header;
-        const int r = ReadXImgFileHeader(&name, &header);
-        if (r < 0) return r - 100;
-        header.sFileName = name;
-        headers.push_back(header);
-        if (header.iImageNum < firstImage) firstImage = header.iImageNum;
-        if (header.iImageNum > lastImage) lastImage = header.iImageNum;
-    }
-    if (firstHeader && !headers.empty()) *firstHeader = static_cast<const ecRawHeaderInfo&>(headers.front());
-    return static_cast<int>(headers.size());
+    return ScanSeriesFiles(fileNames, firstImage, lastImage, headers, firstHeader, 1025, -1025,
+                           [](const std::string& name, ecDicomHeaderInfo& h, long&) {
+                               return ReadXImgFileHeader(&name, &h);
+                           });
 }
 
 int FindXImageFileImageRange(std::vector<std::string>&, int&, int&, std::vector<ecDicomHeaderInfo>&,
