@@ -192,9 +192,9 @@ def generated_files():
     # Part 10 variants: 8-bit with frames, "DICM" without preamble, implicit VR.
     ds = image(bits=8, number="4", uid="30")
     ds.add_new(0x00280008, "IS", "3")
-    files["part10_8bit_frames.dcm"] = (part10(ds), None)
-    files["part10_no_preamble.dcm"] = (part10(image(number="5", uid="31"), preamble=False), "no-preamble")
-    files["part10_implicit.dcm"] = (part10(image(number="6", orientation="0\\1\\0\\0\\0\\-1", uid="32"),
+    files["filemeta_8bit_frames.dcm"] = (part10(ds), None)
+    files["filemeta_no_preamble.dcm"] = (part10(image(number="5", uid="31"), preamble=False), "no-preamble")
+    files["filemeta_implicit.dcm"] = (part10(image(number="6", orientation="0\\1\\0\\0\\0\\-1", uid="32"),
                                            ImplicitVRLittleEndian), None)
 
     # Sequences: an undefined-length sequence whose items hold elements the

@@ -41,7 +41,7 @@ def dicom_nema_2gb_element():
     return pad(body, 140)
 
 
-def dicom_part10_2gb_element():
+def dicom_filemeta_2gb_element():
     meta = explicit_le(0x0002, 0x0010, b'UI', b'1.2.840.10008.1.2.1\0')
     meta = explicit_le(0x0002, 0x0000, b'UL', struct.pack('<I', len(meta))) + meta
     body = explicit_le(0x0009, 0x0010, b'OB', b'', length=0x7FFFFFF0)
@@ -105,7 +105,7 @@ def raw_65535_square():
 
 FILES = {
     'dicom_nema_2gb_element.dcm': dicom_nema_2gb_element,
-    'dicom_part10_2gb_element.dcm': dicom_part10_2gb_element,
+    'dicom_filemeta_2gb_element.dcm': dicom_filemeta_2gb_element,
     'dicom_65535x65535.dcm': dicom_65535_square,
     'genesis_65535x65535.fre': genesis_65535_square,
     'genesis_packed_4gb_line_table.fre': lambda: genesis_4gb_line_table(2),

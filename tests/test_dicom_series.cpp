@@ -90,7 +90,7 @@ TEST_F(DicomSeries, PixelDepth)
     int frames = -1;
     EXPECT_EQ(FindDICOM_PixelDepth(Dicom("pydicom/MR_small.dcm").c_str(), &frames), 16);
     EXPECT_EQ(frames, 1);
-    EXPECT_EQ(FindDICOM_PixelDepth(Dicom("generated/part10_8bit_frames.dcm").c_str(), &frames), 8);
+    EXPECT_EQ(FindDICOM_PixelDepth(Dicom("generated/filemeta_8bit_frames.dcm").c_str(), &frames), 8);
     EXPECT_EQ(frames, 3);
     EXPECT_EQ(FindDICOM_PixelDepth(Dicom("itk/OT-PAL-8-face.dcm").c_str(), nullptr), 8);
     EXPECT_EQ(FindDICOM_PixelDepth(nullptr, &frames), -1);
