@@ -6,16 +6,8 @@
 #include <vector>
 
 #include "Quarn.h"
+#include "RecordUtil.h"
 
-namespace {
-ecRawHeaderInfo ValidRecord()
-{
-    ecRawHeaderInfo h;
-    h.bIsValid = true;
-    h.ImagePlane = SliceAxial;
-    return h;
-}
-}  // namespace
 
 TEST(RawHeaderRecord, DefaultsOfANewRecord)
 {
@@ -35,7 +27,7 @@ TEST(RawHeaderRecord, ValidityBoundsAndOptionBits)
 {
     // Whether a valid axial record still passes IsValidForUse(options) after `change`.
     auto valid = [](auto change, unsigned long options = 0) {
-        ecRawHeaderInfo h = ValidRecord();
+        ecRawHeaderInfo h = testutil::RawRecord(256, 256, 0);
         change(h);
         return h.IsValidForUse(options);
     };
@@ -106,7 +98,7 @@ TEST(RawHeaderRecord, FlagsWordPacksAndUnpacks)
 
 TEST(RawHeaderRecord, SetFromSliceInfoCopiesGeometryOrResets)
 {
-    ecRawHeaderInfo src = ValidRecord();
+    ecRawHeaderInfo src = testutil::RawRecord(256, 256, 0);
     src.iImageNum = 7;
     src.iNumPix = 320;
     src.iNumPixY = 240;
@@ -150,7 +142,7 @@ TEST(RawHeaderRecord, SetFromSliceInfoCopiesGeometryOrResets)
 
 TEST(RawHeaderRecord, CopiesTakeEveryFieldAndSortByImageNumber)
 {
-    ecRawHeaderInfo a = ValidRecord();
+    ecRawHeaderInfo a = testutil::RawRecord(256, 256, 0);
     a.iSpare[0] = 11;
     a.iSpare[4] = -3;
     a.bFlag9 = true;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Quarn.h"
+#include "RecordUtil.h"
 
 namespace {
 // The first slice a host creates, built before any test runs.
@@ -17,16 +18,6 @@ class StorageSlice : public ecMriSlice<T> {
 public:
     using ecMriSlice<T>::SetupStorage;
 };
-
-ecRawHeaderInfo ValidRecord(int cols, int rows)
-{
-    ecRawHeaderInfo h;
-    h.bIsValid = true;
-    h.ImagePlane = SliceAxial;
-    h.iNumPix = cols;
-    h.iNumPixY = rows;
-    return h;
-}
 }  // namespace
 
 TEST(BaseObject, FlagsCopyAndComparison)
@@ -95,7 +86,7 @@ TEST(SliceObjects, HeaderRecordHeldBySlice)
     ecMriSlice<short> s;
     ecRawHeaderInfo out;
     EXPECT_EQ(s.GetRawHeaderInfo(out, 0), -2);
-    ecRawHeaderInfo rec = ValidRecord(320, 200);
+    ecRawHeaderInfo rec = testutil::RawRecord(320, 200, 0);
     ecRawHeaderInfo bad;
     EXPECT_EQ(s.SetRawHeaderInfo(bad, 1), -1);
     EXPECT_EQ(s.SetRawHeaderInfo(rec, 0), -2);
@@ -131,7 +122,7 @@ TEST(SliceObjects, StorageSetUpModes)
     EXPECT_EQ(s.SetupStorage(nullptr, 0, nullptr), -1);
     ecRawHeaderInfo invalid;
     EXPECT_EQ(s.SetupStorage(&invalid, 0, nullptr), -1);
-    ecRawHeaderInfo h = ValidRecord(256, 256);
+    ecRawHeaderInfo h = testutil::RawRecord(256, 256, 0);
     EXPECT_EQ(s.SetupStorage(&h, 0x10000, nullptr), 16384);
     EXPECT_EQ(s.GetNumRows(), 128);
     EXPECT_EQ(s.GetNumCols(), 128);
@@ -142,7 +133,7 @@ TEST(SliceObjects, StorageSetUpModes)
 
     StorageSlice<short> c;
     std::vector<short> first(64 * 32), second(64 * 32);
-    ecRawHeaderInfo small = ValidRecord(64, 32);
+    ecRawHeaderInfo small = testutil::RawRecord(64, 32, 0);
     EXPECT_EQ(c.SetupStorage(&small, 0, first.data()), 2048);
     EXPECT_FALSE(c.OwnsData());
     short* const* table = c.GetRowPointers();
@@ -150,7 +141,7 @@ TEST(SliceObjects, StorageSetUpModes)
     EXPECT_EQ(c.SetupStorage(&small, 0, second.data()), 2048);
     EXPECT_EQ(c.GetPixels(), second.data());
     EXPECT_EQ(c.GetRowPointers()[31], second.data() + 31 * 64);
-    ecRawHeaderInfo taller = ValidRecord(16, 40);
+    ecRawHeaderInfo taller = testutil::RawRecord(16, 40, 0);
     EXPECT_EQ(c.SetupStorage(&taller, 0, first.data()), 640);
     EXPECT_EQ(c.GetRowPointers()[39], first.data() + 39 * 16);
     EXPECT_EQ(c.SetupStorage(&small, 0, nullptr), -5);
@@ -164,7 +155,7 @@ TEST(SliceObjects, PixelAccess)
     EXPECT_FALSE(s.MaxMinValuesAreSet());
     EXPECT_EQ(s.GetMinVal(), 0);
     EXPECT_EQ(s.GetMaxVal(), 255);
-    ecRawHeaderInfo h = ValidRecord(16, 16);
+    ecRawHeaderInfo h = testutil::RawRecord(16, 16, 0);
     ASSERT_EQ(s.SetupStorage(&h, 0, nullptr), 256);
     EXPECT_EQ(s.GetImageData(nullptr, 256, 0), -1);
     EXPECT_EQ(s.GetImageData(dst.data(), 100, 0), -2);

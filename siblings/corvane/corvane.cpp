@@ -230,3 +230,9 @@ long long BytesLeftInStream(FILE* fp)
     if (std::fseek(fp, here, SEEK_SET) != 0 || end < 0) return -1;
     return end > here ? static_cast<long long>(end) - here : 0;
 }
+
+bool StreamHoldsAtLeast(FILE* fp, unsigned long long bytes)
+{
+    const long long left = BytesLeftInStream(fp);
+    return left < 0 || static_cast<unsigned long long>(left) >= bytes;
+}

@@ -79,6 +79,9 @@ bool HostStoresLowByteFirst();
 // Bytes from the current position of `fp` to its end, or -1 when the stream
 // cannot tell (a pipe, say). The position is left where it was.
 long long BytesLeftInStream(FILE* fp);
+// False only when the stream tells that fewer than `bytes` bytes are left from
+// its current position (a stream that cannot tell is given the benefit).
+bool StreamHoldsAtLeast(FILE* fp, unsigned long long bytes);
 
 // Exchanges adjacent bytes of `nbytes` bytes in place (an odd last byte stays).
 void SwapBytePairs(void* data, size_t nbytes);

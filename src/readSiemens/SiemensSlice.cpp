@@ -24,8 +24,7 @@ int ecMriSlice<T>::GetSiemensFile(const char* fileName, unsigned long flags, voi
     // A pixel block shorter than the header's size gives the code of a short
     // read before the slice's storage is touched or anything is allocated.
     const unsigned long count = static_cast<unsigned long>(rows) * static_cast<unsigned long>(cols);
-    const long long left = BytesLeftInStream(fp);
-    if (left >= 0 && static_cast<unsigned long long>(left) < count * sizeof(T)) {
+    if (!StreamHoldsAtLeast(fp, static_cast<unsigned long long>(count) * sizeof(T))) {
         std::fclose(fp);
         return -6 - 50;
     }

@@ -21,8 +21,7 @@ int ecMriSlice<T>::GetSignaFile(const char* fileName, unsigned long flags, void*
     // A pixel block shorter than the header's size is refused before the
     // slice's storage is touched or anything is allocated for it.
     const unsigned long count = static_cast<unsigned long>(rows) * static_cast<unsigned long>(cols);
-    const long long left = BytesLeftInStream(fp);
-    if (left >= 0 && static_cast<unsigned long long>(left) < count * sizeof(T)) {
+    if (!StreamHoldsAtLeast(fp, static_cast<unsigned long long>(count) * sizeof(T))) {
         std::fclose(fp);
         throw ecError("Short count on image read", 1, 0, -1, -1);
     }
@@ -50,8 +49,7 @@ int ecMriSlice<T>::GetSignaImage(FILE* stream, unsigned long pixelCount, unsigne
     const size_t bytes = n * sizeof(T);
 
     // Refuse before allocating when the stream holds fewer bytes than asked for.
-    const long long left = BytesLeftInStream(stream);
-    if (left >= 0 && static_cast<unsigned long long>(left) < bytes) {
+    if (!StreamHoldsAtLeast(stream, bytes)) {
         std::fclose(stream);
         throw ecError("Short count on image read", 1, 0, -1, -1);
     }

@@ -152,8 +152,7 @@ int ecMriSlice<T>::ReadDICOM_Image(FILE* fp, unsigned long pixelCount, unsigned 
     const size_t nBytes = nPix * sizeof(T);
 
     // A file that cannot hold the pixels gets no storage for them.
-    const long long remaining = BytesLeftInStream(fp);
-    if (remaining >= 0 && static_cast<unsigned long long>(remaining) < nBytes) {
+    if (!StreamHoldsAtLeast(fp, nBytes)) {
         stream.Close();
         ShortImageRead();
     }
@@ -289,8 +288,7 @@ int ecMriSlice<T>::ReadDICOMFile(const char* fileName, unsigned long, void*)
         // the rest of the file can fill it.
         if (length > 0xFFFFFFFFu - 2) throw ecError("DICOM:Data Element too large ", 1, 0, -1, -1);
         const long valueAt = std::ftell(fp);
-        const long long remaining = BytesLeftInStream(fp);
-        if (remaining >= 0 && static_cast<unsigned long long>(length) > static_cast<unsigned long long>(remaining))
+        if (!StreamHoldsAtLeast(fp, static_cast<unsigned long long>(length)))
             throw ecError("DICOM:Unable to read data element at " + HexPosition(valueAt), 1, 0, -1, -1);
         const size_t need = static_cast<size_t>(length) + 2;
         if (need > value.size()) {
