@@ -20,7 +20,8 @@ long long CentreOf(const ecMriSlice<short>& s)
 
 long long Scan(const std::vector<std::string>& list)
 {
-    std::vector<std::string> names = list;
+    // The scan takes the list by reference but leaves it as it is.
+    std::vector<std::string>& names = const_cast<std::vector<std::string>&>(list);
     std::vector<ecDicomHeaderInfo> headers;
     int first = 0, last = 0;
     const int n = FindDicomFileImageRange(names, first, last, headers, nullptr, 0);

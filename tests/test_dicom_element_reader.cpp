@@ -3,10 +3,16 @@
 // truncation of real files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "../src/readnema/DicomScanState.h"
 #include "DicomTestFiles.h"
@@ -121,6 +127,29 @@ TEST(DicomElementReader, ArgumentsAndFilesThatAreNotThere)
     testutil::TempDir dir;
     EXPECT_EQ(ReadOutcome(dir.file("missing.dcm"), &h), "-1");
     EXPECT_EQ(ReadOutcome(dir.path(), &h), "-1");
+    // A named pipe is read like the file it carries, though its size is not
+    // known ahead (the writer finds the pipe closed at the pixel data).
+    const std::string pipe = dir.file("pipe.dcm"), file = Dicom("pydicom/MR_small.dcm");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::thread writer([&]() {
+        const std::vector<unsigned char> bytes = testutil::ReadFile(file);
+        if (FILE* w = std::fopen(pipe.c_str(), "wb")) {
+            for (size_t at = 0; at < bytes.size(); at += 100)  // in small pieces
+                if (std::fwrite(bytes.data() + at, 1, std::min<size_t>(100, bytes.size() - at), w) == 0 ||
+                    std::fflush(w) != 0)
+                    break;
+            std::fclose(w);
+        }
+    });
+    ecRawHeaderInfo viaPipe, viaFile;
+    long pipeOffset = 0, fileOffset = 0;
+    EXPECT_EQ(read_dicom_data_raw_header(pipe.c_str(), &viaPipe, &pipeOffset, 0), 1);
+    writer.join();
+    ASSERT_EQ(read_dicom_data_raw_header(file.c_str(), &viaFile, &fileOffset, 0), 1);
+    EXPECT_EQ(pipeOffset, fileOffset);
+    EXPECT_EQ(viaPipe.Ascii(0), viaFile.Ascii(0));
+
     testutil::WriteFile(dir.file("empty.dcm"), {});
     EXPECT_EQ(ReadOutcome(dir.file("empty.dcm"), &h), "read16 : short read");
     std::mt19937 rng(20240601);

@@ -17,6 +17,7 @@
 #include "DicomHeaderInfo.h"
 #include "corvane.h"
 #include "ecError.h"
+#include "read_raw/DecimalText.h"
 #include "read_dicom.h"
 #include "readnema.h"
 #include "readnema/DicomScanState.h"
@@ -41,8 +42,9 @@ void DicomCheck(bool condition, const char* message)
 // nothing. Sync() puts a FILE* itself at the logical position.
 class BufferedStream {
 public:
-    // A file descriptor at offset 0 of a regular file of `size` bytes.
-    BufferedStream(int fd, long size) : fp_(nullptr), fd_(fd), size_(size) {}
+    // A file descriptor at offset 0. Its size is asked only when a value
+    // reaches past the buffered bytes (a typical header never does).
+    explicit BufferedStream(int fd) : fp_(nullptr), fd_(fd), size_(kNotAsked) {}
 
     explicit BufferedStream(FILE* fp) : fp_(fp)
     {
@@ -62,7 +64,22 @@ public:
     long Tell() const { return base_ + static_cast<long>(pos_); }
 
     // Bytes left from the current position to the end of the file.
-    long Remaining() const { return size_ == kUnknownSize ? kUnknownSize : size_ - Tell(); }
+    long Remaining()
+    {
+        if (size_ == kNotAsked) size_ = SizeOfDescriptor();
+        return size_ == kUnknownSize ? kUnknownSize : size_ - Tell();
+    }
+
+    // Bytes buffered from the current position on.
+    size_t Buffered() const { return len_ - pos_; }
+
+    // Makes the first read of a descriptor; true when it failed because the
+    // name is a folder.
+    bool OpensAFolder()
+    {
+        if (len_ == 0 && !bad_) Refill();
+        return folder_;
+    }
 
     void Seek(long offset)
     {
@@ -101,7 +118,11 @@ public:
     // Moves n bytes on; false (position unchanged) when fewer are left.
     bool Skip(long n)
     {
-        if (size_ != kUnknownSize) {
+        if (n >= 0 && static_cast<size_t>(n) <= len_ - pos_) {  // inside the buffer
+            pos_ += static_cast<size_t>(n);
+            return true;
+        }
+        if (Remaining() != kUnknownSize) {
             if (n > Remaining()) return false;
             Seek(Tell() + n);
             return true;
@@ -141,19 +162,33 @@ private:
             len_ = std::fread(buf_, 1, sizeof buf_, fp_);
         } else if (!bad_) {
             // The first read asks for 4 KiB, which holds a typical header
-            // whole; later reads fill the buffer.
+            // whole; later reads fill the buffer. A pipe may deliver less
+            // than asked before its end, so reading goes on to the end.
             const size_t want = base_ == 0 ? 4096 : sizeof buf_;
-            ssize_t got;
-            do got = ::read(fd_, buf_, want);
-            while (got < 0 && errno == EINTR);
-            len_ = got > 0 ? static_cast<size_t>(got) : 0;
+            while (len_ < want) {
+                const ssize_t got = ::read(fd_, buf_ + len_, want - len_);
+                if (got < 0 && errno == EINTR) continue;
+                if (got < 0 && errno == EISDIR) folder_ = true;
+                if (got <= 0) break;
+                len_ += static_cast<size_t>(got);
+            }
         }
         return len_ > 0;
     }
 
+    long SizeOfDescriptor() const
+    {
+        struct stat st;
+        if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return kUnknownSize;
+        return static_cast<long>(st.st_size);
+    }
+
+    static constexpr long kNotAsked = -2;
+
     FILE* fp_;
     int fd_ = -1;
     bool bad_ = false;  // a seek of the descriptor failed: nothing more can be read
+    bool folder_ = false;  // the descriptor's first read found a folder
     long base_ = 0;  // file offset of buf_[0]
     long size_ = kUnknownSize;
     size_t pos_ = 0, len_ = 0;
@@ -189,23 +224,29 @@ uint32_t read32(BufferedStream& in)
     return Compose32(b);
 }
 
-enum class VrKind { None, Long, Short };
+enum class VrKind : unsigned char { None, Long, Short };
 
-constexpr unsigned Vr(const char (&vr)[3]) { return unsigned(vr[0]) << 8 | unsigned(vr[1]); }
+// The kind of every pair of capital letters, indexed by (first - 'A') * 26 +
+// (second - 'A'): the explicit value representations with a four-byte length,
+// those with a two-byte length, and none.
+struct VrTable {
+    VrKind kind[26 * 26] = {};
+    constexpr VrTable()
+    {
+        const char* const longForm[] = {"OB", "OW", "SQ", "UN"};
+        const char* const shortForm[] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FD", "FL", "IS", "LO",
+                                         "LT", "PN", "SH", "SL", "SS", "ST", "TM", "UI", "UL", "US"};
+        for (const char* vr : longForm) kind[(vr[0] - 'A') * 26 + (vr[1] - 'A')] = VrKind::Long;
+        for (const char* vr : shortForm) kind[(vr[0] - 'A') * 26 + (vr[1] - 'A')] = VrKind::Short;
+    }
+};
+constexpr VrTable kVrTable;
 
 VrKind ClassifyVr(const unsigned char* c)
 {
-    switch (unsigned(c[0]) << 8 | c[1]) {
-    case Vr("OB"): case Vr("OW"): case Vr("SQ"): case Vr("UN"):
-        return VrKind::Long;
-    case Vr("AE"): case Vr("AS"): case Vr("AT"): case Vr("CS"): case Vr("DA"): case Vr("DS"):
-    case Vr("DT"): case Vr("FD"): case Vr("FL"): case Vr("IS"): case Vr("LO"): case Vr("LT"):
-    case Vr("PN"): case Vr("SH"): case Vr("SL"): case Vr("SS"): case Vr("ST"): case Vr("TM"):
-    case Vr("UI"): case Vr("UL"): case Vr("US"):
-        return VrKind::Short;
-    default:
-        return VrKind::None;
-    }
+    const unsigned a = c[0] - unsigned('A'), b = c[1] - unsigned('A');
+    if (a >= 26 || b >= 26) return VrKind::None;
+    return kVrTable.kind[a * 26 + b];
 }
 
 struct ElementHeader {
@@ -216,8 +257,9 @@ struct ElementHeader {
 
 // Reads group, element number and the four bytes after them; with the VR test
 // on, a recognised VR turns them into a short or long explicit length.
-// Returns whether a VR was recognised.
-bool ReadElementHeader(BufferedStream& in, ElementHeader& h, bool testVr)
+// Returns whether a VR was recognised. This form reads near the end of the
+// buffer; ReadElementHeader below does the same where 12 bytes are buffered.
+[[gnu::noinline]] bool ReadElementHeaderNearEnd(BufferedStream& in, ElementHeader& h, bool testVr)
 {
     unsigned char raw[4];
     if (const unsigned char* b = in.Peek(8)) {  // the whole 8 bytes are buffered
@@ -240,6 +282,29 @@ bool ReadElementHeader(BufferedStream& in, ElementHeader& h, bool testVr)
         h.length = Compose16(raw + 2);
         return true;
     default:
+        return false;
+    }
+}
+
+inline bool ReadElementHeader(BufferedStream& in, ElementHeader& h, bool testVr)
+{
+    const unsigned char* b = in.Peek(12);
+    if (!b) return ReadElementHeaderNearEnd(in, h, testVr);
+    const bool little = bLittleEndian;
+    h.group = little ? ReadU16LE(b) : ReadU16BE(b);
+    h.element = little ? ReadU16LE(b + 2) : ReadU16BE(b + 2);
+    switch (testVr ? ClassifyVr(b + 4) : VrKind::None) {
+    case VrKind::Long:
+        h.length = little ? ReadU32LE(b + 8) : ReadU32BE(b + 8);
+        in.Advance(12);
+        return true;
+    case VrKind::Short:
+        h.length = little ? ReadU16LE(b + 6) : ReadU16BE(b + 6);
+        in.Advance(8);
+        return true;
+    default:
+        h.length = little ? ReadU32LE(b + 4) : ReadU32BE(b + 4);
+        in.Advance(8);
         return false;
     }
 }
@@ -331,12 +396,13 @@ int ParseInt(const char* text)
     return static_cast<int>(v);
 }
 
-double ParseDouble(const char* text) { return std::strtod(text, nullptr); }
+using decimal_text::ParseDouble;
 
-void ApplyTextRule(uint32_t tag, const std::vector<char>& value, size_t length, ecRawHeaderInfo* header)
+// `text` holds the value's `length` bytes and a NUL after them.
+// `dicom` is the header record as a DICOM record (holding a position record), or null.
+void ApplyTextRule(uint32_t tag, const char* text, size_t length, ecRawHeaderInfo* header,
+                   ecDicomHeaderInfo* dicom)
 {
-    const char* text = value.data();
-    ecDicomHeaderInfo* dicom = dynamic_cast<ecDicomHeaderInfo*>(header);
     const int len = static_cast<int>(length);
     switch (tag) {
     case Tag(0x0018, 0x0050):
@@ -405,7 +471,8 @@ void ApplyTextRule(uint32_t tag, const std::vector<char>& value, size_t length, 
 
 // The generic way: values with a text rule are read (NUL appended) and
 // applied; all others are passed over without being stored.
-void ReadGenericValue(BufferedStream& in, const ElementHeader& h, ecRawHeaderInfo* header)
+void ReadGenericValue(BufferedStream& in, const ElementHeader& h, ecRawHeaderInfo* header,
+                      ecDicomHeaderInfo* dicom)
 {
     if (h.length == 0 || IsNegative(h.length)) return;
     const uint32_t tag = Tag(h.group, h.element);
@@ -414,6 +481,15 @@ void ReadGenericValue(BufferedStream& in, const ElementHeader& h, ecRawHeaderInf
         return;
     }
     const size_t length = h.length;
+    // The values with a rule are short texts: they are copied out of the
+    // buffer onto the stack; a longer one gets a buffer of its own.
+    if (length < 256 && length <= in.Buffered()) {
+        char text[256];
+        DicomCheck(in.Read(reinterpret_cast<unsigned char*>(text), length) == length, "DICOM:Unable to read data");
+        text[length] = '\0';
+        ApplyTextRule(tag, text, length, header, dicom);
+        return;
+    }
     const long remaining = in.Remaining();
     DicomCheck(remaining == BufferedStream::kUnknownSize || static_cast<long>(length) <= remaining,
                "DICOM:Unable to read data");
@@ -438,12 +514,19 @@ void ReadGenericValue(BufferedStream& in, const ElementHeader& h, ecRawHeaderInf
     } catch (const std::bad_alloc&) {
         Fail("DICOM:Unable to allocate memory");
     }
-    ApplyTextRule(tag, value, length, header);
+    ApplyTextRule(tag, value.data(), length, header, dicom);
 }
 
 // Acts on one element; true when it was the pixel data element.
-bool ActOnElement(BufferedStream& in, const ElementHeader& h, ecRawHeaderInfo* header)
+bool ActOnElement(BufferedStream& in, const ElementHeader& h, ecRawHeaderInfo* header, ecDicomHeaderInfo* dicom)
 {
+    switch (h.group) {  // most elements belong to groups without a rule
+    case 0x0018: case 0x0020: case 0x0028: case 0x7FE0:
+        break;
+    default:
+        DropValue(in, h.length, "DICOM:Unable to read data");
+        return false;
+    }
     switch (Tag(h.group, h.element)) {
     case Tag(0x7FE0, 0x0010):
         return true;
@@ -491,7 +574,7 @@ bool ActOnElement(BufferedStream& in, const ElementHeader& h, ecRawHeaderInfo* h
         DropValue(in, h.length, "DICOM:Unable to read blue table");
         return false;
     default:
-        ReadGenericValue(in, h, header);
+        ReadGenericValue(in, h, header, dicom);
         return false;
     }
 }
@@ -528,8 +611,9 @@ int ReadHeader(BufferedStream& in, ecRawHeaderInfo* header, long* dataOffset)
 {
     ElementHeader h;
     ReadFirstElement(in, h);
+    ecDicomHeaderInfo* const dicom = dynamic_cast<ecDicomHeaderInfo*>(header);
     for (;;) {
-        if (ActOnElement(in, h, header)) break;
+        if (ActOnElement(in, h, header, dicom)) break;
         ReadElementHeader(in, h, bExplicitVR);
     }
     const long offset = in.Tell();
@@ -542,7 +626,7 @@ int ReadHeader(BufferedStream& in, ecRawHeaderInfo* header, long* dataOffset)
 }  // namespace
 
 int read_dicom_data_raw_header(const char* fileName, ecRawHeaderInfo* header, long* dataOffset,
-                               unsigned long options)
+                               unsigned long)
 {
     if (!fileName) return -3;
     if (!header) return -2;
@@ -550,38 +634,17 @@ int read_dicom_data_raw_header(const char* fileName, ecRawHeaderInfo* header, lo
     do fd = ::open(fileName, O_RDONLY);
     while (fd < 0 && errno == EINTR);
     if (fd < 0) return -1;
-    // A folder opens on some systems but is never a file to read.
-    struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        // A pipe or a device: the stream form, which learns the size as it can.
-        FILE* fp = ::fdopen(fd, "rb");
-        if (!fp) {
+    // The file is read straight from its descriptor and closed right after,
+    // so no stream needs to be left at the pixel data. A folder opens on some
+    // systems but is never a file to read: its first read tells.
+    int result;
+    try {
+        BufferedStream in(fd);
+        if (in.OpensAFolder()) {
             ::close(fd);
             return -1;
         }
-        int result;
-        try {
-            result = read_dicom_data_raw_header(fp, header, dataOffset, options);
-        } catch (const ecError& e) {
-            std::fclose(fp);
-            throw ecError(e);
-        } catch (...) {
-            std::fclose(fp);
-            throw;
-        }
-        std::fclose(fp);
-        return result;
-    }
-    // A regular file is read straight from its descriptor: the file is closed
-    // right after, so no stream needs to be left at the pixel data.
-    int result;
-    try {
         StartRead(header);
-        BufferedStream in(fd, static_cast<long>(st.st_size));
         result = ReadHeader(in, header, dataOffset);
     } catch (const ecError& e) {
         ::close(fd);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "corvane.h"
+#include "read_raw/DecimalText.h"
 
 ecDicomPositionInfo::ecDicomPositionInfo()
     : vPosition(ecVBase<double>(0, 0, nullptr)), mRowColDirs(0, 0, 0, 0, true)
@@ -23,6 +24,8 @@ namespace {
 // by backslashes), as sscanf with "%lf" repeated would.
 int ScanNumbers(const char* text, double* out, int want)
 {
+    const int plain = decimal_text::ScanPlainList(text, out, want);
+    if (plain >= 0) return plain;
     std::string copy(text);
     std::replace(copy.begin(), copy.end(), '\\', ' ');
     const char* p = copy.c_str();

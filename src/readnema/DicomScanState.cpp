@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "read_raw/DecimalText.h"
 #include "readnema.h"
 
 namespace {
@@ -92,11 +93,15 @@ bool RequiredDicomValuesSet(bool withOrientation)
 SliceType GetDicomSliceType(const char* orientationText, unsigned long&)
 {
     if (!orientationText) return SliceAxial;
-    std::string text(orientationText);
-    std::replace(text.begin(), text.end(), '\\', ' ');
     double d[6];
-    if (std::sscanf(text.c_str(), "%lf%lf%lf%lf%lf%lf", &d[0], &d[1], &d[2], &d[3], &d[4], &d[5]) < 6)
-        return SliceAxial;
+    const int plain = decimal_text::ScanPlainList(orientationText, d, 6);
+    if (plain >= 0 && plain < 6) return SliceAxial;
+    if (plain < 0) {
+        std::string text(orientationText);
+        std::replace(text.begin(), text.end(), '\\', ' ');
+        if (std::sscanf(text.c_str(), "%lf%lf%lf%lf%lf%lf", &d[0], &d[1], &d[2], &d[3], &d[4], &d[5]) < 6)
+            return SliceAxial;
+    }
     const int row = DominantAxis(d);
     const int col = DominantAxis(d + 3);
     if (row == 0 && col == 1) return SliceAxial;

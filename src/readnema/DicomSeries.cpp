@@ -60,15 +60,25 @@ int FindDicomFileImageRange(std::vector<std::string>& fileNames, int& firstImage
     int count = 0;
     headers.reserve(fileNames.size());  // one allocation for the whole series
     for (const std::string& name : fileNames) {
-        ecDicomHeaderInfo h;
+        // Each record is filled where it stays; one that fails is taken out again.
+        headers.emplace_back();
+        ecDicomHeaderInfo& h = headers.back();
         long offset = 0;
-        const int r = FillRawHeaderFromDicomFile(name.c_str(), &h, &offset, 0);
-        if (r < 0) return r - 100;
+        int r;
+        try {
+            r = FillRawHeaderFromDicomFile(name.c_str(), &h, &offset, 0);
+        } catch (...) {
+            headers.pop_back();
+            throw;
+        }
+        if (r < 0) {
+            headers.pop_back();
+            return r - 100;
+        }
         // The offset is kept in the record's 32-bit field.
         h.iImageOffset = static_cast<int>(offset);
         h.sFileName = name;
         const int imageNum = h.iImageNum;
-        headers.push_back(std::move(h));
         if (imageNum < firstImage) firstImage = imageNum;
         if (imageNum > lastImage) lastImage = imageNum;
         ++count;
