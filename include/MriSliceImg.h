@@ -62,8 +62,9 @@ protected:
     int SetupStorage(ecRawHeaderInfo* hdr, unsigned long options, T* data) override;
 
 private:
-    // Gives the image a new rows x cols buffer and makes it the slice's.
-    int AllocateDisplayStorage(int rows, int cols);
+    // Gives the image a new rows x cols buffer and makes it the slice's; its
+    // pixels are zero, or left unset for a reader that writes them all next.
+    int AllocateDisplayStorage(int rows, int cols, bool zeroed = true);
     // Points the image at the slice's pixels.
     void AdoptSlicePixels();
     // Reads the pixel data at the stream's position into the display buffer.

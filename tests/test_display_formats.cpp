@@ -3,6 +3,7 @@
 // display and plain slices of one file agreeing in pixels and header record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -323,6 +324,28 @@ TEST(DisplayFormats, DicomReadsThatCannotStartGiveMinus101)
     EXPECT_EQ(s.ReadDICOMFile(SliceData("synthetic_16bit_40x48.dcm").c_str(), 0, nullptr), -101);
     EXPECT_EQ(s.GetNumRows(), 64);
     EXPECT_TRUE(PixelsOf(s) == before);
+}
+
+TEST(DisplayFormats, ACutPixelBlockLeavesAFreshDisplaySliceZero)
+{
+    // The header is whole, the pixel block lacks its last 100 bytes: the read
+    // throws, and the storage it set up holds zeros, not the part it read.
+    testutil::TempDir dir;
+    std::vector<unsigned char> bytes = testutil::ReadFile(SliceData("mr_small_nema.dcm"));
+    ASSERT_GT(bytes.size(), 200u);
+    bytes.resize(bytes.size() - 100);
+    const std::string cut = dir.file("cut.dcm");
+    testutil::WriteFile(cut, bytes);
+    ecMriSliceImg<short> s;
+    try {
+        s.ReadDICOMFile(cut.c_str(), 0, nullptr);
+        ADD_FAILURE() << "a cut pixel block was read";
+    } catch (const ecError& e) {
+        EXPECT_STREQ(e.what(), "Short count on image read");
+    }
+    ASSERT_NE(s.GetPixels(), nullptr);
+    const std::vector<short> pixels = PixelsOf(s);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), short(0)), static_cast<long>(pixels.size()));
 }
 
 TEST(DisplayFormats, DisplayAndPlainSlicesOfOneFileAgree)

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "pictor.h"
 
@@ -49,4 +50,29 @@ TEST(GrayTable, EveryEntryIsTheWindowLevelOfItsValue)
     EXPECT_EQ(t.Level(4095.0), 255);
     // More than 65536 values get no table.
     EXPECT_EQ(ecGrayTable(0.0, 1.0, 0, 65536).GetSize(), 0u);
+}
+
+// Windows of every width and position, integer and not, against ranges that
+// start below, inside and above them.
+TEST(GrayTable, RandomWindowsMatchTheLevelOfEveryValue)
+{
+    std::mt19937 rng(4095);
+    std::uniform_real_distribution<double> place(-5000.0, 70000.0), width(0.01, 70000.0);
+    for (int round = 0; round < 300; ++round) {
+        double low = place(rng), high = low + width(rng);
+        if (round % 3 == 0) {  // integer windows, as display slices use
+            low = std::floor(low);
+            high = std::floor(high) + 1.0;
+        }
+        const long first = static_cast<long>(std::floor(low)) - static_cast<long>(rng() % 3000);
+        const long last = first + static_cast<long>(rng() % 65536);
+        SCOPED_TRACE(testing::Message() << low << " " << high << " " << first << " " << last);
+        const ecGrayTable table(low, high, first, last);
+        ASSERT_EQ(table.GetSize(), static_cast<size_t>(last - first + 1));
+        long wrong = 0;
+        for (long v = first; v <= last; ++v)
+            if (table.Level(static_cast<double>(v)) != ecGrayTable::WindowLevel(static_cast<double>(v), low, high))
+                ++wrong;
+        ASSERT_EQ(wrong, 0);
+    }
 }

@@ -80,6 +80,27 @@ TEST(SliceOperations, MinimumAndMaximum)
     EXPECT_EQ(f.Decimate(2, nullptr, 0), 256);
     EXPECT_FLOAT_EQ(f.GetMinVal(), -1.0f);
 
+    // The extremes are found wherever they sit: first, last (past every
+    // whole vector of pixels) or between, in blocks of any length.
+    for (const int cols : {16, 17, 33, 47}) {
+        OpenSlice<short> t(cols, 19, {100});
+        const int n = cols * 19;
+        for (const int at : {0, n - 1, n / 2 + 1}) {
+            t.Pixels()[at] = -32768;
+            t.Pixels()[(at + 5) % n] = 32767;
+            EXPECT_EQ(t.FindImageMaxMin(lo, hi, 0), n);
+            EXPECT_EQ(lo, -32768) << cols << " " << at;
+            EXPECT_EQ(hi, 32767) << cols << " " << at;
+            t.Pixels()[at] = t.Pixels()[(at + 5) % n] = 100;
+        }
+        OpenSlice<unsigned char> u(cols, 19, {9});
+        u.Pixels()[n - 1] = 255;
+        u.Pixels()[n - 2] = 0;
+        EXPECT_EQ(u.SetMaxMinValues(0), n);
+        EXPECT_EQ(u.GetMinVal(), 0);
+        EXPECT_EQ(u.GetMaxVal(), 255);
+    }
+
     ecMriSlice<short> empty;
     EXPECT_EQ(empty.SetMaxMinValues(0), -1);
     EXPECT_EQ(empty.FindImageMaxMin(lo, hi, 0), -1);

@@ -1,5 +1,6 @@
 #include "pictor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -7,15 +8,26 @@
 
 // ---- gray table
 
+namespace {
+// std::ceil without the library call: exact for every double, NaN stays NaN.
+double Ceil(double x)
+{
+    if (!(std::fabs(x) < 4503599627370496.0)) return x;  // 2^52 and above hold no fraction
+    const double t = static_cast<double>(static_cast<long long>(x));
+    return t < x ? t + 1.0 : t;
+}
+}  // namespace
+
 ecGrayTable::ecGrayTable(double low, double high, long first, long last) : dLow(low), dHigh(high), lFirst(first)
 {
     if (last < first || last - first >= 65536) return;
-    vLevels.resize(static_cast<size_t>(last - first + 1));
     if (!(low < high) || !std::isfinite(low) || !std::isfinite(high)) {
+        vLevels.resize(static_cast<size_t>(last - first + 1));
         for (size_t i = 0; i < vLevels.size(); ++i)
             vLevels[i] = WindowLevel(static_cast<double>(first + long(i)), low, high);
         return;
     }
+    vLevels.reserve(static_cast<size_t>(last - first + 1));
     // With low < high the level never falls as the value grows (every step of
     // WindowLevel is monotonic), so the table is at most 256 runs of equal
     // levels, filled a run at a time. Where a run ends is first computed from
@@ -24,12 +36,13 @@ ecGrayTable::ecGrayTable(double low, double high, long first, long last) : dLow(
     // misses, the end is searched by doubling and halving. A 16-bit image thus
     // costs a few WindowLevel calls per level instead of one per value.
     auto level = [&](long v) { return WindowLevel(static_cast<double>(v), low, high); };
+    if (FillByThresholds(low, high, first, last)) return;
     long v = first;
     unsigned char current = level(v);
     while (v <= last) {
         long outside = last + 1;  // the first value whose level differs, or the end
         unsigned char next = current;
-        const double edge = std::ceil(low + (current + 0.5) * (high - low) / 255.0);
+        const double edge = Ceil(low + (current + 0.5) * (high - low) / 255.0);
         const long guess = edge <= static_cast<double>(v) ? v + 1
                            : edge > static_cast<double>(last) ? last + 1
                                                               : static_cast<long>(edge);
@@ -53,20 +66,49 @@ ecGrayTable::ecGrayTable(double low, double high, long first, long last) : dLow(
             }
             if (outside <= last) next = level(outside);
         }
-        std::memset(vLevels.data() + (v - first), current, static_cast<size_t>(outside - v));
+        vLevels.insert(vLevels.end(), static_cast<size_t>(outside - v), current);
         v = outside;
         current = next;
     }
+}
+
+bool ecGrayTable::FillByThresholds(double low, double high, long first, long last)
+{
+    // The first value of [first, last + 1] whose level exceeds c, for each c:
+    // computed from the window, each confirmed by the levels on both sides of
+    // it. The 255 thresholds do not depend on one another, so the processor
+    // works on several at once.
+    auto level = [&](long v) { return WindowLevel(static_cast<double>(v), low, high); };
+    long threshold[256];
+    bool confirmed = true;
+    for (int c = 0; c < 255; ++c) {
+        const double edge = Ceil(low + (c + 0.5) * (high - low) / 255.0);
+        const long t = edge <= static_cast<double>(first) ? first
+                       : edge > static_cast<double>(last) ? last + 1
+                                                          : static_cast<long>(edge);
+        if ((t > first && level(t - 1) > c) || (t <= last && level(t) <= c)) confirmed = false;
+        threshold[c] = t;
+    }
+    if (!confirmed) return false;
+    threshold[255] = last + 1;
+    long v = first;
+    for (int c = 0; c < 256 && v <= last; ++c) {
+        if (threshold[c] <= v) continue;
+        vLevels.insert(vLevels.end(), static_cast<size_t>(threshold[c] - v), static_cast<unsigned char>(c));
+        v = threshold[c];
+    }
+    return true;
 }
 
 unsigned char ecGrayTable::WindowLevel(double value, double low, double high)
 {
     if (!(value > low)) return 0;
     if (value >= high) return 255;
-    const double level = std::floor((value - low) * 255.0 / (high - low) + 0.5);
-    if (level < 0.0) return 0;
-    if (level > 255.0) return 255;
-    return static_cast<unsigned char>(level);
+    // Rounded to the nearest level: for x >= 0 the truncation is the floor.
+    const double x = (value - low) * 255.0 / (high - low) + 0.5;
+    if (!(x >= 0.0)) return 0;
+    if (x >= 256.0) return 255;
+    return static_cast<unsigned char>(x);
 }
 
 unsigned char ecGrayTable::Level(double value) const
@@ -120,6 +162,14 @@ ecImage<T>::~ecImage()
 template <class T>
 bool ecImage<T>::Resize(int width, int height, T fill, unsigned long)
 {
+    if (!ResizeUnfilled(width, height)) return false;
+    std::fill(pPixels, pPixels + static_cast<size_t>(width) * static_cast<size_t>(height), fill);
+    return true;
+}
+
+template <class T>
+bool ecImage<T>::ResizeUnfilled(int width, int height)
+{
     if (width < 1 || height < 1 || width > 32768 || height > 32768) return false;
     const size_t n = static_cast<size_t>(width) * static_cast<size_t>(height);
     T* pixels = new T[n];
@@ -130,7 +180,6 @@ bool ecImage<T>::Resize(int width, int height, T fill, unsigned long)
         delete[] pixels;
         throw;
     }
-    for (size_t i = 0; i < n; ++i) pixels[i] = fill;
     delete[] pOwnedPixels;
     delete[] ppPixelRows;
     pOwnedPixels = pixels;

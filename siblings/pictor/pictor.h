@@ -32,6 +32,10 @@ public:
     size_t GetSize() const { return vLevels.size(); }
 
 private:
+    // Fills the levels of a window with low < high from the thresholds where
+    // the level steps up; false (nothing filled) when one cannot be confirmed.
+    bool FillByThresholds(double low, double high, long first, long last);
+
     double dLow;
     double dHigh;
     long lFirst;
@@ -89,6 +93,9 @@ public:
     // with its row table; the previous buffer the image owned is released.
     // False (nothing changed) for a size below 1 or above 32768.
     bool Resize(int width, int height, T fill, unsigned long options);
+    // As Resize, but the pixel values are left unset: for a caller that
+    // writes every pixel next.
+    bool ResizeUnfilled(int width, int height);
     // Writes the 8-bit rendering as a binary PGM file ("P5"), converting first
     // when there is no rendering yet. 1; -1 no path, -2 no pixels, -3 the
     // file cannot be opened, -11 write error.

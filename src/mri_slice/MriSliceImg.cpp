@@ -3,11 +3,13 @@
 // rotation, and the gray lookup table of float slices.
 #include "MriSliceImg.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <type_traits>
 
 #include "ecError.h"
+#include "mri_slice/PixelRange.h"
 #include "readnema.h"
 
 namespace {
@@ -102,9 +104,9 @@ ecMriSliceImg<T>::~ecMriSliceImg()
 }
 
 template <class T>
-int ecMriSliceImg<T>::AllocateDisplayStorage(int rows, int cols)
+int ecMriSliceImg<T>::AllocateDisplayStorage(int rows, int cols, bool zeroed)
 {
-    if (!ecImage<T>::Resize(cols, rows, T(0), 0)) return -1;
+    if (!(zeroed ? ecImage<T>::Resize(cols, rows, T(0), 0) : ecImage<T>::ResizeUnfilled(cols, rows))) return -1;
     if (!this->ppRowPtrs || this->iNumRows != rows) {
         T** table = new T*[static_cast<size_t>(rows)];
         delete[] this->ppRowPtrs;
@@ -184,11 +186,7 @@ int ecMriSliceImg<T>::SetMaxMinValues(unsigned long)
     if (n < 1) return -2;
     T lo = GetMaximumGrayValue(T());
     T hi = GetMinimumGrayValue(T());
-    for (long long i = 0; i < n; ++i) {
-        const T v = this->pImageData[i];
-        if (v < lo) lo = v;
-        if (v > hi) hi = v;
-    }
+    PixelRange(this->pImageData, static_cast<size_t>(n), lo, hi);
     this->tMinVal = lo;
     this->tMaxVal = hi;
     this->bMaxMinSet = true;
@@ -322,18 +320,42 @@ int ecMriSliceImg<T>::ReadDICOMFile(const char* fileName, unsigned long flags, v
     const bool half = (flags & 0x10000u) != 0;
     const int rows = half ? hdr->iNumPixY / 2 : hdr->iNumPixY;
     const int cols = half ? hdr->iNumPix / 2 : hdr->iNumPix;
+    // A fresh buffer is not zeroed first, since the read writes every pixel;
+    // it is zeroed when the pixels cannot be read.
+    bool unset = false;
     if (!this->pImageData || this->pImageData != this->pPixels || !this->ppRowPtrs || rows != this->iNumRows ||
         cols != this->iNumCols) {
-        const int s = AllocateDisplayStorage(rows, cols);
+        const int s = AllocateDisplayStorage(rows, cols, false);
         if (s < 0) return s;
+        unset = true;
     }
+    auto zeroIfUnset = [&]() {
+        if (unset)
+            std::fill(this->pImageData, this->pImageData + static_cast<size_t>(rows) * static_cast<size_t>(cols), T(0));
+    };
     FILE* fp = std::fopen(fileName, "rb");
-    if (!fp) return -19;
+    if (!fp) {
+        zeroIfUnset();
+        return -19;
+    }
+    // The pixel block is read in one piece straight into the slice: the
+    // stream needs no buffer of its own (which would first read the block
+    // around the data offset).
+    std::setvbuf(fp, nullptr, _IONBF, 0);
     if (std::fseek(fp, dataOffset, SEEK_SET) != 0) {
         std::fclose(fp);
+        zeroIfUnset();
         return -10;
     }
-    return ReadDicomPixels(fp, 0, flags);
+    int result;
+    try {
+        result = ReadDicomPixels(fp, 0, flags);
+    } catch (...) {
+        zeroIfUnset();
+        throw;
+    }
+    if (result < 0) zeroIfUnset();
+    return result;
 }
 
 template <class T>

@@ -5,6 +5,7 @@
 #include <typeinfo>
 
 #include "MriSlice.h"
+#include "mri_slice/PixelRange.h"
 
 template <class T>
 bool ecMriSlice<T>::Resize(int nCols, int nRows, unsigned long)
@@ -42,11 +43,7 @@ long ecMriSlice<T>::FindImageMaxMin(T& minVal, T& maxVal, unsigned long)
     if (!pImageData || n < 1) return -1;
     T lo = GetMaximumGrayValue(T());
     T hi = GetMinimumGrayValue(T());
-    for (long long i = 0; i < n; ++i) {
-        const T v = pImageData[i];
-        if (v < lo) lo = v;
-        if (v > hi) hi = v;
-    }
+    PixelRange(pImageData, static_cast<size_t>(n), lo, hi);
     minVal = lo;
     maxVal = hi;
     return static_cast<long>(n);
