@@ -9,22 +9,18 @@
 #include <cstring>
 #include <memory>
 
+#include "LabeledState.h"
 #include "MriSlice.h"
 #include "MriSliceImg.h"
 #include "RawHeaderInfo.h"
 #include "ReadMriSlice.h"
 #include "ecError.h"
+#include "ecXml.h"
+#include "readGEM.h"
 #include "readSiemens.h"
 #include "readSigna.h"
 #include "read_dicom.h"
 #include "readnema.h"
-#if QUARN_HAVE_GENESIS
-#include "readGEM.h"
-#endif
-#if QUARN_HAVE_XML
-#include "LabeledState.h"
-#include "ecXml.h"
-#endif
 
 namespace quarn_fuzz {
 namespace {
@@ -63,7 +59,6 @@ std::string InputPath() { return ScratchDir() + "/input"; }
 // freshly loaded library.
 void ResetDicomByteOrder()
 {
-#if QUARN_HAVE_DICOM
     static char one[1];
     if (FILE* fp = fmemopen(one, sizeof one, "rb")) {  // too short for an element: the read stops at once
         ecRawHeaderInfo h;
@@ -73,10 +68,8 @@ void ResetDicomByteOrder()
         }
         std::fclose(fp);
     }
-#endif
 }
 
-#if QUARN_HAVE_GENESIS
 // Genesis reads leave temporary files behind; they go to a folder of their
 // own inside the scratch folder and are removed after every input.
 std::string GenesisTempDir() { return ScratchDir() + "/genesis"; }
@@ -96,15 +89,12 @@ void ResetGenesisHeader()
     (void)s.ReadGEMFile(zeroFile.c_str(), nullptr);
     RemoveFilesIn(GenesisTempDir());
 }
-#endif
 
 // Puts back the process-wide state that reading the given file type consults.
 void ResetStateFor(MriFileType type)
 {
     if (type == MriDicom) ResetDicomByteOrder();
-#if QUARN_HAVE_GENESIS
     if (type == MriGenesis) ResetGenesisHeader();
-#endif
 }
 
 // Touches every pixel of a slice that claims to hold some, so that a buffer
@@ -241,7 +231,6 @@ void DicomHeaderProbe(const uint8_t* data, size_t size)
     }
 }
 
-#if QUARN_HAVE_DICOM
 void DicomElementReader(const uint8_t* data, size_t size)
 {
     const char* path = WriteInputFile(data, size);
@@ -260,9 +249,7 @@ void DicomElementReader(const uint8_t* data, size_t size)
     } catch (const ecError&) {
     }
 }
-#endif
 
-#if QUARN_HAVE_SIEMENS
 void SiemensFile(const uint8_t* data, size_t size)
 {
     const char* path = WriteInputFile(data, size);
@@ -281,9 +268,7 @@ void SiemensFile(const uint8_t* data, size_t size)
         }
     }
 }
-#endif
 
-#if QUARN_HAVE_SIGNA
 void SignaFile(const uint8_t* data, size_t size)
 {
     const char* path = WriteInputFile(data, size);
@@ -311,9 +296,7 @@ void SignaFile(const uint8_t* data, size_t size)
     } catch (const ecError&) {
     }
 }
-#endif
 
-#if QUARN_HAVE_GENESIS
 template <class T>
 void ReadGenesisAs(const char* path)
 {
@@ -338,9 +321,7 @@ void GenesisFile(const uint8_t* data, size_t size)
     ReadGenesisAs<short>(path);
     ReadGenesisAs<float>(path);
 }
-#endif
 
-#if QUARN_HAVE_XML
 void XmlLabeledState(const uint8_t* data, size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
@@ -369,7 +350,6 @@ void XmlLabeledState(const uint8_t* data, size_t size)
     x.Reset();
     (void)x.CharacterDataNext("item");
 }
-#endif
 
 }  // namespace
 
@@ -387,11 +367,9 @@ const std::string& ScratchDir()
         }
         dir = buf.data();
         std::atexit(RemoveScratch);
-#if QUARN_HAVE_GENESIS
         const std::string gem = dir + "/genesis";
         if (mkdir(gem.c_str(), 0700) != 0) std::abort();
         SetGEMTempDirectory(gem.c_str());
-#endif
     }
     return dir;
 }
@@ -413,23 +391,13 @@ const std::vector<ReaderEntry>& Entries()
     static const std::vector<ReaderEntry> entries = {
         {"raw_header_text", "ecRawHeaderInfo::Evaluate on a compact header text (and on a file holding it)",
          RawHeaderText},
-#if QUARN_HAVE_DICOM
         {"dicom_element_reader", "read_dicom_data_raw_header", DicomElementReader},
-#endif
         {"dicom_header_probe", "FillRawHeaderFromDicomFile and FindDICOM_PixelDepth", DicomHeaderProbe},
         {"dicom_slice", "ecMriSlice<T>::ReadDICOMFile for all three pixel types", DicomSlice},
-#if QUARN_HAVE_SIEMENS
         {"siemens_file", "FillRawHeaderFromSiemensFile and GetSiemensFile", SiemensFile},
-#endif
-#if QUARN_HAVE_SIGNA
         {"signa_file", "FindSigna_PixelDepth, FillRawHeaderFromSignaFile and GetSignaFile", SignaFile},
-#endif
-#if QUARN_HAVE_GENESIS
         {"genesis_file", "ReadGEMFile and GetGEMImage for all three pixel types", GenesisFile},
-#endif
-#if QUARN_HAVE_XML
         {"xml_labeled_state", "the XML cursor, ecLabeledState::ReadXml and ecBase::ReadXml", XmlLabeledState},
-#endif
         {"slice_factory_raw", "ReadMriSlice on raw files: type byte, header text line, file bytes", SliceFactoryRaw},
         {"slice_factory_dicom", "ReadMriSlice on DICOM files, plain and display", SliceFactoryDicom},
         {"slice_factory_signa", "ReadMriSlice on Signa files, plain and display", SliceFactorySigna},

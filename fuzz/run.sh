@@ -71,7 +71,7 @@ seed_corpus() {
     siemens_file | slice_factory_siemens)
       seed_from "$corpus" "${common[@]}" "$src/tests/data/siemens" "$src/samples" ;;
     signa_file | slice_factory_signa)
-      seed_from "$corpus" "${common[@]}" "$src/tests/data/signa" "$src/tests/data/ge_other" "$src/samples" ;;
+      seed_from "$corpus" "${common[@]}" "$src/tests/data/genesis" "$src/tests/data/ge_other" "$src/samples" ;;
     genesis_file | slice_factory_genesis)
       seed_from "$corpus" "${common[@]}" "$src/tests/data/genesis" "$src/tests/data/ge_other" "$src/samples"
       if [ -x /usr/bin/python3 ] && [ -f "$src/tests/make_genesis_fixtures.py" ]; then

@@ -8,6 +8,8 @@
 #include "ecLookupTable.h"
 #include "pictor.h"
 
+class DicomOpenFile;
+
 template <class T>
 class ecMriSliceImg : public ecMriSlice<T>, public ecImageEx<T>, public ecDisplayCharacteristics<T> {
 public:
@@ -67,8 +69,10 @@ private:
     int AllocateDisplayStorage(int rows, int cols, bool zeroed = true);
     // Points the image at the slice's pixels.
     void AdoptSlicePixels();
-    // Reads the pixel data at the stream's position into the display buffer.
-    int ReadDicomPixels(FILE* fp, long fullCount, unsigned long flags);
+    // Reads the pixel data at `dataOffset` of an open file into the display
+    // buffer; with `sizeFirst`, a file too short for the block is refused
+    // before any pixel is written.
+    int ReadDicomPixels(DicomOpenFile& file, long dataOffset, unsigned long flags, bool sizeFirst);
 
     ecImageBase* pDisplayImage;
     T* pExternalData;

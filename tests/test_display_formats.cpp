@@ -346,6 +346,13 @@ TEST(DisplayFormats, ACutPixelBlockLeavesAFreshDisplaySliceZero)
     ASSERT_NE(s.GetPixels(), nullptr);
     const std::vector<short> pixels = PixelsOf(s);
     EXPECT_EQ(std::count(pixels.begin(), pixels.end(), short(0)), static_cast<long>(pixels.size()));
+
+    // A slice that already shows an image of the same size keeps it whole:
+    // the cut file is refused before any pixel is written.
+    ASSERT_EQ(s.ReadDICOMFile(SliceData("mr_small_nema.dcm").c_str(), 0, nullptr), 1);
+    const std::vector<short> before = PixelsOf(s);
+    EXPECT_THROW(s.ReadDICOMFile(cut.c_str(), 0, nullptr), ecError);
+    EXPECT_TRUE(PixelsOf(s) == before);
 }
 
 TEST(DisplayFormats, DisplayAndPlainSlicesOfOneFileAgree)

@@ -6,10 +6,13 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <type_traits>
 
 #include "ecError.h"
 #include "mri_slice/PixelRange.h"
+#include "read_dicom/DicomOpenFile.h"
+#include "readnema/DicomScanState.h"
 #include "readnema.h"
 
 namespace {
@@ -260,45 +263,36 @@ int ecMriSliceImg<T>::ReadRawSlice(const char* name, MriFileType type, ecRawHead
 }
 
 template <class T>
-int ecMriSliceImg<T>::ReadDicomPixels(FILE* fp, long, unsigned long flags)
+int ecMriSliceImg<T>::ReadDicomPixels(DicomOpenFile& file, long dataOffset, unsigned long flags, bool sizeFirst)
 {
-    // The pixel reader installs the buffer it is given with a row table of
-    // its own; the slice keeps its own table, so the reader's one is dropped.
+    // The pixel block goes straight into the display buffer (into temporary
+    // storage for the half-size read), through the descriptor the header was
+    // read from: the bytes already read with the header are copied, the rest
+    // come from the file in one read.
     const ecRawHeaderInfo* hdr = this->pRawHeader;
     const int rows = this->iNumRows, cols = this->iNumCols;
     const int fullRows = hdr->iNumPixY, fullCols = hdr->iNumPix;
     const bool half = (flags & 0x10000u) != 0;
-    T* const target = this->pImageData;
-    T** const ownRows = this->ppRowPtrs;
+    auto shortRead = []() { throw ecError("Short count on image read", 1, 0, -1, -1); };
+    if (fullRows < 1 || fullCols < 1) shortRead();
+    const size_t count = static_cast<size_t>(fullRows) * static_cast<size_t>(fullCols);
+    const size_t nBytes = count * sizeof(T);
+    // Pixels the slice already shows are not touched unless the file holds a whole block.
+    if (sizeFirst) {
+        const long long left = file.BytesFrom(dataOffset);
+        if (left >= 0 && static_cast<unsigned long long>(left) < nBytes) shortRead();
+    }
     std::unique_ptr<T[]> full;
-    T* dest = target;
+    T* dest = this->pImageData;
     if (half) {
-        full.reset(new T[static_cast<size_t>(fullRows) * static_cast<size_t>(fullCols)]);
+        full.reset(new T[count]);
         dest = full.get();
-        this->iNumRows = fullRows;
-        this->iNumCols = fullCols;
     }
-    this->ppRowPtrs = nullptr;
-    auto restore = [&]() {
-        T** theirs = this->ppRowPtrs;
-        if (theirs && theirs != ownRows) delete[] theirs;
-        this->ppRowPtrs = ownRows;
-        this->pImageData = target;
-        this->iNumRows = rows;
-        this->iNumCols = cols;
-    };
-    int r;
-    try {
-        r = this->ReadDICOM_Image(fp, static_cast<unsigned long>(fullRows) * static_cast<unsigned long>(fullCols), 0,
-                                  dest);
-    } catch (...) {
-        restore();
-        throw;
-    }
-    restore();
-    if (r < 0) return r - 20;
+    if (file.ReadBytes(dataOffset, dest, nBytes) != nBytes) shortRead();
+    if (!IsDicomDataLittleEndian()) SwapBytePairs(dest, nBytes);
+    this->bMaxMinSet = false;
     if (half) {
-        const int d = ecMriSlice<T>::Decimate(full.get(), fullRows, fullCols, target, rows, cols, 2, flags);
+        const int d = ecMriSlice<T>::Decimate(full.get(), fullRows, fullCols, this->pImageData, rows, cols, 2, flags);
         if (d < 0) return d - 50;
     }
     return 1;
@@ -312,6 +306,12 @@ int ecMriSliceImg<T>::ReadDICOMFile(const char* fileName, unsigned long flags, v
         this->pRawHeader->SetFromSliceInfo(nullptr);
     }
     ecRawHeaderInfo* hdr = this->pRawHeader;
+    // One open for the header and the pixels; the slice factory may have
+    // opened the file already for its depth probe.
+    std::optional<DicomOpenFile> own;
+    DicomOpenFile* file = SharedDicomFile(fileName);
+    if (!file) file = &own.emplace(fileName);
+    ShareDicomFile share(*file);
     long dataOffset = 0;
     const int r = FillRawHeaderFromDicomFile(fileName, hdr, &dataOffset, 0);
     if (r < 0) return r - 100;
@@ -333,23 +333,13 @@ int ecMriSliceImg<T>::ReadDICOMFile(const char* fileName, unsigned long flags, v
         if (unset)
             std::fill(this->pImageData, this->pImageData + static_cast<size_t>(rows) * static_cast<size_t>(cols), T(0));
     };
-    FILE* fp = std::fopen(fileName, "rb");
-    if (!fp) {
+    if (!file->IsOpen()) {
         zeroIfUnset();
         return -19;
     }
-    // The pixel block is read in one piece straight into the slice: the
-    // stream needs no buffer of its own (which would first read the block
-    // around the data offset).
-    std::setvbuf(fp, nullptr, _IONBF, 0);
-    if (std::fseek(fp, dataOffset, SEEK_SET) != 0) {
-        std::fclose(fp);
-        zeroIfUnset();
-        return -10;
-    }
     int result;
     try {
-        result = ReadDicomPixels(fp, 0, flags);
+        result = ReadDicomPixels(*file, dataOffset, flags, !unset);
     } catch (...) {
         zeroIfUnset();
         throw;

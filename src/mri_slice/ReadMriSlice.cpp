@@ -6,6 +6,7 @@
 
 #include "MriSliceImg.h"
 #include "ecError.h"
+#include "read_dicom/DicomOpenFile.h"
 #include "readSigna.h"
 #include "readnema.h"
 
@@ -46,7 +47,12 @@ ecMriSliceBase* ReadMriSlice(const char* name, MriFileType type, ecRawHeaderInfo
         if (FindGEM_PixelDepth(name) == 8) return NewSlice<unsigned char>(display, name, type, hdr, options);
         return nullptr;
     case MriDicom:
-        if (display) return NewSliceOfDepth(FindDICOM_PixelDepth(name, nullptr), true, name, type, hdr, options);
+        if (display) {
+            // The depth probe and the slice's own read share one open file.
+            DicomOpenFile file(name);
+            ShareDicomFile share(file);
+            return NewSliceOfDepth(FindDICOM_PixelDepth(name, nullptr), true, name, type, hdr, options);
+        }
         try {
             return NewSlice<short>(false, name, type, hdr, options);
         } catch (const ecError&) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "ecError.h"
 #include "read_raw/DecimalText.h"
 #include "read_dicom.h"
+#include "read_dicom/DicomOpenFile.h"
 #include "readnema.h"
 #include "readnema/DicomScanState.h"
 
@@ -139,6 +141,31 @@ public:
             left -= static_cast<long>(want);
         }
         return true;
+    }
+
+    // Copies up to n bytes as Read does, but what the buffer does not hold
+    // goes straight from the file into dst; returns how many were copied.
+    size_t ReadDirect(unsigned char* dst, size_t n)
+    {
+        size_t done = std::min(n, len_ - pos_);
+        std::memcpy(dst, buf_ + pos_, done);
+        pos_ += done;
+        if (done == n) return n;
+        base_ += static_cast<long>(len_);  // the file stands right after the buffer
+        pos_ = len_ = 0;
+        if (fp_) {
+            const size_t got = std::fread(dst + done, 1, n - done, fp_);
+            base_ += static_cast<long>(got);
+            return done + got;
+        }
+        while (done < n && !bad_) {
+            const ssize_t got = ::read(fd_, dst + done, n - done);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            done += static_cast<size_t>(got);
+            base_ += static_cast<long>(got);
+        }
+        return done;
     }
 
     // The next n bytes, when the buffer holds them, without moving on.
@@ -579,7 +606,7 @@ bool ActOnElement(BufferedStream& in, const ElementHeader& h, ecRawHeaderInfo* h
     }
 }
 
-int ReadHeader(BufferedStream& in, ecRawHeaderInfo* header, long* dataOffset);
+int ReadElements(BufferedStream& in, ecRawHeaderInfo* header, long* dataOffset);
 
 // What every read does first.
 void StartRead(ecRawHeaderInfo* header)
@@ -602,12 +629,12 @@ int read_dicom_data_raw_header(FILE* fp, ecRawHeaderInfo* header, long* dataOffs
     StartRead(header);
     BufferedStream in(fp);
     SyncOnExit sync{in};
-    return ReadHeader(in, header, dataOffset);
+    return ReadElements(in, header, dataOffset);
 }
 
 namespace {
 
-int ReadHeader(BufferedStream& in, ecRawHeaderInfo* header, long* dataOffset)
+int ReadElements(BufferedStream& in, ecRawHeaderInfo* header, long* dataOffset)
 {
     ElementHeader h;
     ReadFirstElement(in, h);
@@ -625,34 +652,94 @@ int ReadHeader(BufferedStream& in, ecRawHeaderInfo* header, long* dataOffset)
 
 }  // namespace
 
+// ---- one open file for the header and the pixels
+
+struct DicomOpenFile::Stream {
+    explicit Stream(int fd) : in(fd) {}
+    BufferedStream in;
+};
+
+namespace {
+thread_local DicomOpenFile* tSharedFile = nullptr;
+}  // namespace
+
+static_assert(sizeof(DicomOpenFile::Stream) <= sizeof(unsigned char[8256]), "the stream fits its space");
+
+DicomOpenFile::DicomOpenFile(const char* fileName) : sName(fileName ? fileName : ""), iFd(-1), pStream(nullptr)
+{
+    if (!fileName) return;
+    int fd;
+    do fd = ::open(fileName, O_RDONLY);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) return;
+    pStream = new (aStreamSpace) Stream(fd);
+    // A folder opens on some systems but is never a file to read: its first
+    // read tells.
+    if (pStream->in.OpensAFolder()) {
+        pStream->~Stream();
+        pStream = nullptr;
+        ::close(fd);
+        return;
+    }
+    iFd = fd;
+}
+
+DicomOpenFile::~DicomOpenFile()
+{
+    if (pStream) pStream->~Stream();
+    if (iFd >= 0) ::close(iFd);
+}
+
+bool DicomOpenFile::IsOpen() const { return iFd >= 0; }
+
+int DicomOpenFile::ReadHeader(ecRawHeaderInfo* header, long* dataOffset)
+{
+    if (!IsOpen()) return -1;
+    BufferedStream& in = pStream->in;
+    in.Seek(0);
+    StartRead(header);
+    return ReadElements(in, header, dataOffset);
+}
+
+size_t DicomOpenFile::ReadBytes(long offset, void* dst, size_t n)
+{
+    if (!IsOpen() || offset < 0) return 0;
+    BufferedStream& in = pStream->in;
+    in.Seek(offset);
+    return in.ReadDirect(static_cast<unsigned char*>(dst), n);
+}
+
+long long DicomOpenFile::BytesFrom(long offset)
+{
+    if (!IsOpen() || offset < 0) return -1;
+    BufferedStream& in = pStream->in;
+    in.Seek(offset);
+    return in.Remaining();
+}
+
+DicomOpenFile* SharedDicomFile(const char* fileName)
+{
+    return tSharedFile && fileName && tSharedFile->Name() == fileName ? tSharedFile : nullptr;
+}
+
+ShareDicomFile::ShareDicomFile(DicomOpenFile& file) : bShared(!tSharedFile && file.IsOpen())
+{
+    if (bShared) tSharedFile = &file;
+}
+
+ShareDicomFile::~ShareDicomFile()
+{
+    if (bShared) tSharedFile = nullptr;
+}
+
 int read_dicom_data_raw_header(const char* fileName, ecRawHeaderInfo* header, long* dataOffset,
                                unsigned long)
 {
     if (!fileName) return -3;
     if (!header) return -2;
-    int fd;
-    do fd = ::open(fileName, O_RDONLY);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0) return -1;
     // The file is read straight from its descriptor and closed right after,
-    // so no stream needs to be left at the pixel data. A folder opens on some
-    // systems but is never a file to read: its first read tells.
-    int result;
-    try {
-        BufferedStream in(fd);
-        if (in.OpensAFolder()) {
-            ::close(fd);
-            return -1;
-        }
-        StartRead(header);
-        result = ReadHeader(in, header, dataOffset);
-    } catch (const ecError& e) {
-        ::close(fd);
-        throw ecError(e);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    ::close(fd);
-    return result;
+    // so no stream needs to be left at the pixel data.
+    if (DicomOpenFile* shared = SharedDicomFile(fileName)) return shared->ReadHeader(header, dataOffset);
+    DicomOpenFile file(fileName);
+    return file.ReadHeader(header, dataOffset);
 }

@@ -1,0 +1,58 @@
+// Internal to the library: one open DICOM file whose header and pixels are
+// read through one descriptor. The slice factory opens the file once for its
+// depth probe and the display slice's own read; a display slice opens it once
+// for its header and its pixels. Whatever reads it, the header is read from
+// the start of the file each time (from the bytes already in memory), so every
+// read gives exactly what a read of its own would give.
+#ifndef QUARN_SRC_READ_DICOM_DICOMOPENFILE_H
+#define QUARN_SRC_READ_DICOM_DICOMOPENFILE_H
+
+#include <string>
+
+#include "RawHeaderInfo.h"
+
+class DicomOpenFile {
+public:
+    // Opens the file; a name that cannot be opened, or a folder, leaves it closed.
+    explicit DicomOpenFile(const char* fileName);
+    ~DicomOpenFile();
+    DicomOpenFile(const DicomOpenFile&) = delete;
+    DicomOpenFile& operator=(const DicomOpenFile&) = delete;
+
+    bool IsOpen() const;
+    const std::string& Name() const { return sName; }
+    // As read_dicom_data_raw_header with the file's name (-1 when closed).
+    int ReadHeader(ecRawHeaderInfo* header, long* dataOffset);
+    // Copies up to n bytes from `offset` on into dst, the bytes already in
+    // memory first and the rest straight from the file; returns the count.
+    size_t ReadBytes(long offset, void* dst, size_t n);
+    // The number of bytes from `offset` to the end of the file, or -1 when it
+    // cannot be told.
+    long long BytesFrom(long offset);
+
+    struct Stream;
+
+private:
+    std::string sName;
+    int iFd;
+    Stream* pStream;  // built in aStreamSpace: an open file costs no allocation
+    alignas(16) unsigned char aStreamSpace[8256];
+};
+
+// The open file of `fileName` that a caller up the stack shares, or null.
+DicomOpenFile* SharedDicomFile(const char* fileName);
+
+// Shares an open file with the reads below it for as long as it lives (only
+// when no other file is shared already and the file is open).
+class ShareDicomFile {
+public:
+    explicit ShareDicomFile(DicomOpenFile& file);
+    ~ShareDicomFile();
+    ShareDicomFile(const ShareDicomFile&) = delete;
+    ShareDicomFile& operator=(const ShareDicomFile&) = delete;
+
+private:
+    bool bShared;
+};
+
+#endif
