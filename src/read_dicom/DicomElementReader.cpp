@@ -544,13 +544,13 @@ void ReadGenericValue(BufferedStream& in, const ElementHeader& h, ecRawHeaderInf
     ApplyTextRule(tag, value.data(), length, header, dicom);
 }
 
+// Groups that hold an element the reader acts on.
+bool GroupHasRules(uint16_t group) { return group == 0x0018 || group == 0x0020 || group == 0x0028 || group == 0x7FE0; }
+
 // Acts on one element; true when it was the pixel data element.
 bool ActOnElement(BufferedStream& in, const ElementHeader& h, ecRawHeaderInfo* header, ecDicomHeaderInfo* dicom)
 {
-    switch (h.group) {  // most elements belong to groups without a rule
-    case 0x0018: case 0x0020: case 0x0028: case 0x7FE0:
-        break;
-    default:
+    if (!GroupHasRules(h.group)) {  // most elements belong to groups without a rule
         DropValue(in, h.length, "DICOM:Unable to read data");
         return false;
     }
@@ -639,9 +639,18 @@ int ReadElements(BufferedStream& in, ecRawHeaderInfo* header, long* dataOffset)
     ElementHeader h;
     ReadFirstElement(in, h);
     ecDicomHeaderInfo* const dicom = dynamic_cast<ecDicomHeaderInfo*>(header);
+    const bool explicitVR = bExplicitVR;  // settled by the first element
     for (;;) {
         if (ActOnElement(in, h, header, dicom)) break;
-        ReadElementHeader(in, h, bExplicitVR);
+        for (;;) {
+            ReadElementHeader(in, h, explicitVR);
+            if (GroupHasRules(h.group)) break;
+            // An element of a group without rules is passed over here while
+            // its value lies in the buffer; otherwise ActOnElement drops it.
+            if (h.length == 0 || IsNegative(h.length)) continue;
+            if (h.length > in.Buffered()) break;
+            in.Advance(h.length);
+        }
     }
     const long offset = in.Tell();
     header->lDataOffset = offset;
@@ -665,7 +674,7 @@ thread_local DicomOpenFile* tSharedFile = nullptr;
 
 static_assert(sizeof(DicomOpenFile::Stream) <= sizeof(unsigned char[8256]), "the stream fits its space");
 
-DicomOpenFile::DicomOpenFile(const char* fileName) : sName(fileName ? fileName : ""), iFd(-1), pStream(nullptr)
+DicomOpenFile::DicomOpenFile(const char* fileName) : pName(fileName), iFd(-1), pStream(nullptr)
 {
     if (!fileName) return;
     int fd;
@@ -719,7 +728,7 @@ long long DicomOpenFile::BytesFrom(long offset)
 
 DicomOpenFile* SharedDicomFile(const char* fileName)
 {
-    return tSharedFile && fileName && tSharedFile->Name() == fileName ? tSharedFile : nullptr;
+    return tSharedFile && fileName && std::strcmp(tSharedFile->Name(), fileName) == 0 ? tSharedFile : nullptr;
 }
 
 ShareDicomFile::ShareDicomFile(DicomOpenFile& file) : bShared(!tSharedFile && file.IsOpen())

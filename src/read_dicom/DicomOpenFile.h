@@ -7,20 +7,19 @@
 #ifndef QUARN_SRC_READ_DICOM_DICOMOPENFILE_H
 #define QUARN_SRC_READ_DICOM_DICOMOPENFILE_H
 
-#include <string>
-
 #include "RawHeaderInfo.h"
 
 class DicomOpenFile {
 public:
-    // Opens the file; a name that cannot be opened, or a folder, leaves it closed.
+    // Opens the file; a name that cannot be opened, or a folder, leaves it
+    // closed. The name is kept by reference: it must outlive the object.
     explicit DicomOpenFile(const char* fileName);
     ~DicomOpenFile();
     DicomOpenFile(const DicomOpenFile&) = delete;
     DicomOpenFile& operator=(const DicomOpenFile&) = delete;
 
     bool IsOpen() const;
-    const std::string& Name() const { return sName; }
+    const char* Name() const { return pName; }
     // As read_dicom_data_raw_header with the file's name (-1 when closed).
     int ReadHeader(ecRawHeaderInfo* header, long* dataOffset);
     // Copies up to n bytes from `offset` on into dst, the bytes already in
@@ -33,7 +32,7 @@ public:
     struct Stream;
 
 private:
-    std::string sName;
+    const char* pName;
     int iFd;
     Stream* pStream;  // built in aStreamSpace: an open file costs no allocation
     alignas(16) unsigned char aStreamSpace[8256];
