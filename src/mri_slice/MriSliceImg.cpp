@@ -273,14 +273,13 @@ int ecMriSliceImg<T>::ReadDicomPixels(DicomOpenFile& file, long dataOffset, unsi
     const int rows = this->iNumRows, cols = this->iNumCols;
     const int fullRows = hdr->iNumPixY, fullCols = hdr->iNumPix;
     const bool half = (flags & 0x10000u) != 0;
-    auto shortRead = []() { throw ecError("Short count on image read", 1, 0, -1, -1); };
-    if (fullRows < 1 || fullCols < 1) shortRead();
+    if (fullRows < 1 || fullCols < 1) ShortImageRead();
     const size_t count = static_cast<size_t>(fullRows) * static_cast<size_t>(fullCols);
     const size_t nBytes = count * sizeof(T);
     // Pixels the slice already shows are not touched unless the file holds a whole block.
     if (sizeFirst) {
         const long long left = file.BytesFrom(dataOffset);
-        if (left >= 0 && static_cast<unsigned long long>(left) < nBytes) shortRead();
+        if (left >= 0 && static_cast<unsigned long long>(left) < nBytes) ShortImageRead();
     }
     std::unique_ptr<T[]> full;
     T* dest = this->pImageData;
@@ -288,7 +287,7 @@ int ecMriSliceImg<T>::ReadDicomPixels(DicomOpenFile& file, long dataOffset, unsi
         full.reset(new T[count]);
         dest = full.get();
     }
-    if (file.ReadBytes(dataOffset, dest, nBytes) != nBytes) shortRead();
+    if (file.ReadBytes(dataOffset, dest, nBytes) != nBytes) ShortImageRead();
     if (!IsDicomDataLittleEndian()) SwapBytePairs(dest, nBytes);
     this->bMaxMinSet = false;
     if (half) {

@@ -72,6 +72,10 @@ bool RequiredDicomValuesSet(bool withOrientation);
 // its own header read to decide whether to swap the pixel bytes.
 bool IsDicomDataLittleEndian();
 
+// Throws the pixel readers' error for a pixel block the file or the counts
+// cannot fill: "Short count on image read".
+[[noreturn]] void ShortImageRead();
+
 // Series comparison: the number (1..9) of the first of iNumPix, PlaneType,
 // ImagePlane, iNumPixY, DataType, fSizePix, fSliceSpacing, fSliceThickness,
 // fSizePixY in which the two records differ, or 0. Exact unless

@@ -20,6 +20,8 @@
 #include "ecError.h"
 #include "readnema.h"
 
+void ShortImageRead() { throw ecError("Short count on image read", 1, 0, -1, -1); }
+
 template <class T>
 ecDicomSliceFallback& DicomSliceFallback()
 {
@@ -71,8 +73,6 @@ private:
     FILE* fp_;
 };
 
-
-[[noreturn]] void ShortImageRead() { throw ecError("Short count on image read", 1, 0, -1, -1); }
 
 std::string HexPosition(long position)
 {
