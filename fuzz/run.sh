@@ -13,7 +13,9 @@
 # number of executions to build-fuzz/fuzzing-time.log.
 #
 # Environment: QUARN_FUZZ_CXX (default clang++-14), QUARN_FUZZ_BUILD (default
-# build-fuzz), QUARN_FUZZ_JOBS (build parallelism, default 2).
+# build-fuzz), QUARN_FUZZ_JOBS (build parallelism, default 2), TMPDIR (where
+# the harnesses write each input before reading it; a memory file system such
+# as /dev/shm spares long runs the disk waits).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$(pwd)
