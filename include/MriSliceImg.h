@@ -70,8 +70,8 @@ private:
     // Points the image at the slice's pixels.
     void AdoptSlicePixels();
     // Reads the pixel data at `dataOffset` of an open file into the display
-    // buffer; with `sizeFirst`, a file too short for the block is refused
-    // before any pixel is written.
+    // buffer, for a record that passed IsValidForUse; with `sizeFirst`, a
+    // file too short for the block is refused before any pixel is written.
     int ReadDicomPixels(DicomOpenFile& file, long dataOffset, unsigned long flags, bool sizeFirst);
 
     ecImageBase* pDisplayImage;

@@ -273,7 +273,7 @@ int ecMriSliceImg<T>::ReadDicomPixels(DicomOpenFile& file, long dataOffset, unsi
     const int rows = this->iNumRows, cols = this->iNumCols;
     const int fullRows = hdr->iNumPixY, fullCols = hdr->iNumPix;
     const bool half = (flags & 0x10000u) != 0;
-    if (fullRows < 1 || fullCols < 1) ShortImageRead();
+    // The caller has checked the record: 16..1024 pixels per side.
     const size_t count = static_cast<size_t>(fullRows) * static_cast<size_t>(fullCols);
     const size_t nBytes = count * sizeof(T);
     // Pixels the slice already shows are not touched unless the file holds a whole block.
