@@ -1,0 +1,176 @@
+// Internal to the library: the one bounded byte cursor every reader decodes
+// file bytes through. A cursor walks a block of bytes (a buffer, or a block
+// read from a file) and refuses every read, take, skip or seek that would pass
+// the end of the block: it answers false (or null) and stays where it was.
+// Numbers are decoded by offset in either byte order; nothing is ever
+// overlaid on the bytes.
+#ifndef QUARN_SRC_BYTES_BYTECURSOR_H
+#define QUARN_SRC_BYTES_BYTECURSOR_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace quarn::bytes {
+
+enum class Order : unsigned char { Little, Big };
+
+inline uint16_t U16(const unsigned char* p, Order o)
+{
+    return o == Order::Little ? static_cast<uint16_t>(p[0] | (p[1] << 8)) : static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+
+inline uint32_t U32(const unsigned char* p, Order o)
+{
+    return o == Order::Little
+               ? uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24)
+               : (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+inline uint64_t U64(const unsigned char* p, Order o)
+{
+    const uint64_t a = U32(p, o), b = U32(p + 4, o);
+    return o == Order::Little ? (b << 32) | a : (a << 32) | b;
+}
+
+inline float F32(const unsigned char* p, Order o)
+{
+    const uint32_t bits = U32(p, o);
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+inline double F64(const unsigned char* p, Order o)
+{
+    const uint64_t bits = U64(p, o);
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+class Cursor {
+public:
+    Cursor() = default;
+    Cursor(const unsigned char* data, size_t size) : data_(data), size_(data ? size : 0) {}
+
+    size_t Size() const { return size_; }
+    size_t Tell() const { return pos_; }
+    size_t Left() const { return size_ - pos_; }
+    bool Has(size_t n) const { return n <= size_ - pos_; }
+    const unsigned char* Data() const { return data_; }
+
+    bool Seek(size_t offset)
+    {
+        if (offset > size_) return false;
+        pos_ = offset;
+        return true;
+    }
+    bool Skip(size_t n)
+    {
+        if (!Has(n)) return false;
+        pos_ += n;
+        return true;
+    }
+    // The next n bytes, moving past them; null (and no move) when fewer are left.
+    const unsigned char* Take(size_t n)
+    {
+        if (!Has(n)) return nullptr;
+        const unsigned char* p = data_ + pos_;
+        pos_ += n;
+        return p;
+    }
+    // The next n bytes without moving on, or null.
+    const unsigned char* Peek(size_t n) const { return Has(n) ? data_ + pos_ : nullptr; }
+    bool Copy(void* dst, size_t n)
+    {
+        const unsigned char* p = Take(n);
+        if (p && n) std::memcpy(dst, p, n);
+        return p != nullptr;
+    }
+
+    bool ReadU8(uint8_t& v) { return Get(v, 1, [](const unsigned char* p, Order) { return uint8_t(*p); }); }
+    bool ReadU16(uint16_t& v, Order o) { return Get(v, 2, U16, o); }
+    bool ReadU32(uint32_t& v, Order o) { return Get(v, 4, U32, o); }
+    bool ReadF32(float& v, Order o) { return Get(v, 4, F32, o); }
+    bool ReadF64(double& v, Order o) { return Get(v, 8, F64, o); }
+
+    // The n bytes at `offset` (from the start of the block), or null; no move.
+    const unsigned char* At(size_t offset, size_t n) const
+    {
+        return offset <= size_ && n <= size_ - offset ? data_ + offset : nullptr;
+    }
+    // Fields at fixed offsets; false past the end.
+    bool U16At(size_t offset, uint16_t& v, Order o) const { return GetAt(offset, v, 2, U16, o); }
+    bool U32At(size_t offset, uint32_t& v, Order o) const { return GetAt(offset, v, 4, U32, o); }
+    bool F32At(size_t offset, float& v, Order o) const { return GetAt(offset, v, 4, F32, o); }
+    bool F64At(size_t offset, double& v, Order o) const { return GetAt(offset, v, 8, F64, o); }
+    bool S16At(size_t offset, int16_t& v, Order o) const
+    {
+        uint16_t u;
+        if (!U16At(offset, u, o)) return false;
+        v = static_cast<int16_t>(u);
+        return true;
+    }
+    bool S32At(size_t offset, int32_t& v, Order o) const
+    {
+        uint32_t u;
+        if (!U32At(offset, u, o)) return false;
+        v = static_cast<int32_t>(u);
+        return true;
+    }
+
+    // The n bytes at `offset` as a cursor of their own; an empty cursor when
+    // they do not lie inside this one.
+    Cursor Sub(size_t offset, size_t n) const
+    {
+        const unsigned char* p = At(offset, n);
+        return p ? Cursor(p, n) : Cursor();
+    }
+
+private:
+    template <class V, class F>
+    bool Get(V& v, size_t n, F decode, Order o = Order::Little)
+    {
+        const unsigned char* p = Take(n);
+        if (p) v = decode(p, o);
+        return p != nullptr;
+    }
+    template <class V, class F>
+    bool GetAt(size_t offset, V& v, size_t n, F decode, Order o) const
+    {
+        const unsigned char* p = At(offset, n);
+        if (p) v = decode(p, o);
+        return p != nullptr;
+    }
+
+    const unsigned char* data_ = nullptr;
+    size_t size_ = 0;
+    size_t pos_ = 0;
+};
+
+// A block read from a file, and the cursor over it. The block holds only the
+// bytes the file really has: a short file gives a short block, and nothing is
+// allocated beyond what the file can fill.
+class FileBlock {
+public:
+    // Reads up to `n` bytes of `fp` from `offset` on (the stream's own
+    // position when offset is negative). The stream is left after the bytes read.
+    bool Read(FILE* fp, long offset, size_t n);
+    // Opens `fileName`, reads up to `n` bytes from its start and closes it;
+    // false when it cannot be opened.
+    bool Read(const char* fileName, size_t n);
+
+    size_t Size() const { return bytes_.size(); }
+    Cursor View() const { return Cursor(bytes_.data(), bytes_.size()); }
+    unsigned char* Bytes() { return bytes_.data(); }
+
+private:
+    std::vector<unsigned char> bytes_;
+};
+
+}  // namespace quarn::bytes
+
+#endif
