@@ -16,6 +16,7 @@
 #include "ReadMriSlice.h"
 #include "ecError.h"
 #include "ecXml.h"
+#include "mri_slice/ReaderState.h"
 #include "readGEM.h"
 #include "readSiemens.h"
 #include "readSigna.h"
@@ -54,47 +55,16 @@ void RemoveScratch()
 
 std::string InputPath() { return ScratchDir() + "/input"; }
 
-// The DICOM pixel reader takes the byte order the element reader found last;
-// a header read of an empty stream puts it back to little-endian, as in a
-// freshly loaded library.
-void ResetDicomByteOrder()
-{
-    static char one[1];
-    if (FILE* fp = fmemopen(one, sizeof one, "rb")) {  // too short for an element: the read stops at once
-        ecRawHeaderInfo h;
-        try {
-            (void)read_dicom_data_raw_header(fp, &h, nullptr, 0);
-        } catch (const ecError&) {
-        }
-        std::fclose(fp);
-    }
-}
-
 // Genesis reads leave temporary files behind; they go to a folder of their
 // own inside the scratch folder and are removed after every input.
 std::string GenesisTempDir() { return ScratchDir() + "/genesis"; }
 
-// The Genesis stream reader decodes with the header block the last file read
-// left; a file of zeros clears it, as in a freshly loaded library.
-void ResetGenesisHeader()
+// Puts the reader state back to a fresh library's and removes what an
+// earlier Genesis read left in the scratch folder.
+void ResetStateFor(MriFileType)
 {
-    static const uint8_t zeros[156] = {};
-    static std::string zeroFile;
-    if (zeroFile.empty()) {
-        zeroFile = ScratchDir() + "/zeros";
-        FILE* fp = std::fopen(zeroFile.c_str(), "wb");
-        if (!fp || std::fwrite(zeros, 1, sizeof zeros, fp) != sizeof zeros || std::fclose(fp) != 0) std::abort();
-    }
-    ecMriSlice<short> s;
-    (void)s.ReadGEMFile(zeroFile.c_str(), nullptr);
+    ResetReaderState();
     RemoveFilesIn(GenesisTempDir());
-}
-
-// Puts back the process-wide state that reading the given file type consults.
-void ResetStateFor(MriFileType type)
-{
-    if (type == MriDicom) ResetDicomByteOrder();
-    if (type == MriGenesis) ResetGenesisHeader();
 }
 
 // Touches every pixel of a slice that claims to hold some, so that a buffer
@@ -199,7 +169,7 @@ void SliceFactoryGenesis(const uint8_t* d, size_t n) { SliceFactoryOf(MriGenesis
 template <class T>
 void ReadDicomSliceAs(const char* path)
 {
-    ResetDicomByteOrder();
+    ResetStateFor(MriDicom);
     ecMriSlice<T> s;
     try {
         if (s.ReadDICOMFile(path, 0, nullptr) == 1) CheckSlice(s);
@@ -300,7 +270,7 @@ void SignaFile(const uint8_t* data, size_t size)
 template <class T>
 void ReadGenesisAs(const char* path)
 {
-    ResetGenesisHeader();
+    ResetStateFor(MriGenesis);
     ecMriSlice<T> s;
     if (s.ReadGEMFile(path, nullptr) == 1) CheckSlice(s);
     // The stream reader decodes with the header the file reader just left.

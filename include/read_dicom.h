@@ -16,4 +16,9 @@ int read_dicom_data_raw_header(FILE* fp, ecRawHeaderInfo* header, long* dataOffs
 int read_dicom_data_raw_header(const char* fileName, ecRawHeaderInfo* header, long* dataOffset,
                                unsigned long options);
 
+// The plane of an image orientation text (six numbers separated by
+// backslashes or blanks): axial, coronal or sagittal by the axes the row and
+// column directions mostly follow; axial for anything else.
+SliceType GetDicomSliceType(const char* orientationText, unsigned long& reserved);
+
 #endif

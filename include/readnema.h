@@ -9,6 +9,7 @@
 
 #include "DicomHeaderInfo.h"
 #include "RawHeaderInfo.h"
+#include "read_dicom.h"
 
 // Comparison switches of the series consistency check.
 extern bool bUseComparisonTolerance;
@@ -21,7 +22,6 @@ int FindDicomFileImageRange(std::vector<std::string>& fileNames, int& firstImage
                             std::vector<ecDicomHeaderInfo>& headers, ecRawHeaderInfo* firstHeader,
                             unsigned long flags);
 int DICOM_ValuesAreConsistant(const std::vector<ecDicomHeaderInfo>& headers, unsigned long validityFlags);
-SliceType GetDicomSliceType(const char* orientationText, unsigned long& reserved);
 
 // Fallback geometry of the whole-slice DICOM reader ecMriSlice<T>::ReadDICOMFile,
 // one set per pixel type T (unsigned char, short, float), reached through

@@ -14,7 +14,8 @@
 #include <sstream>
 #include <thread>
 
-#include "../src/readnema/DicomScanState.h"
+#include "../src/read_dicom/DicomState.h"
+#include "../src/readnema/DicomSeriesCompare.h"
 #include "DicomTestFiles.h"
 #include "Quarn.h"
 #include "TestUtil.h"
@@ -231,8 +232,8 @@ TEST(DicomElementReader, KeepsCallerValuesAndRestartsEachRead)
     EXPECT_EQ(h.ImagePlane, SliceAxial);
     EXPECT_EQ(h.FileType, MriSigna);
     EXPECT_FALSE(h.bIsValid);
-    EXPECT_TRUE(DicomFieldFound[kDicomRows]);
-    EXPECT_FALSE(DicomFieldFound[kDicomColumns]);
+    EXPECT_TRUE(DicomState().found[kDicomRows]);
+    EXPECT_FALSE(DicomState().found[kDicomColumns]);
 
     // A big-endian file leaves the reader big-endian for the pixel loader; the
     // next read starts again from little-endian with explicit VR off.

@@ -2,7 +2,8 @@
 // image orientation.
 #include <gtest/gtest.h>
 
-#include "../src/readnema/DicomScanState.h"
+#include "../src/read_dicom/DicomState.h"
+#include "../src/readnema/DicomSeriesCompare.h"
 #include "DicomTestFiles.h"
 #include "Quarn.h"
 #include "TestUtil.h"
@@ -30,37 +31,37 @@ TEST(DicomSliceType, DominantAxesOfRowAndColumn)
 TEST(DicomScanState, MarksKeywordsAndRequiredValues)
 {
     InitDicomFieldTable();
-    EXPECT_TRUE(bDicomFieldTableReady);
-    EXPECT_STREQ(DicomFieldName[kDicomImageNumber], "IM_NUM");
-    EXPECT_STREQ(DicomFieldName[kDicomExtraSliceGap], "EXTRA_SLICE_GAP");
-    for (int slot : {0, 26, 27, 28, 33}) EXPECT_STREQ(DicomFieldName[slot], "*Unused DICOM*");
+    EXPECT_TRUE(DicomState().tableReady);
+    EXPECT_STREQ(DicomState().name[kDicomImageNumber], "IM_NUM");
+    EXPECT_STREQ(DicomState().name[kDicomExtraSliceGap], "EXTRA_SLICE_GAP");
+    for (int slot : {0, 26, 27, 28, 33}) EXPECT_STREQ(DicomState().name[slot], "*Unused DICOM*");
 
     ClearDicomFieldFlags();
     EXPECT_FALSE(RequiredDicomValuesSet(false));
-    for (int slot : {kDicomRows, kDicomColumns, kDicomSliceThickness}) DicomFieldFound[slot] = true;
+    for (int slot : {kDicomRows, kDicomColumns, kDicomSliceThickness}) DicomState().found[slot] = true;
     EXPECT_FALSE(RequiredDicomValuesSet(false));
-    DicomFieldFound[kDicomPixelSpacing] = true;
+    DicomState().found[kDicomPixelSpacing] = true;
     EXPECT_TRUE(RequiredDicomValuesSet(false));
     EXPECT_FALSE(RequiredDicomValuesSet(true));
-    DicomFieldFound[kDicomOrientation] = true;
+    DicomState().found[kDicomOrientation] = true;
     EXPECT_TRUE(RequiredDicomValuesSet(true));
-    DicomFieldFound[kDicomColumns] = false;
+    DicomState().found[kDicomColumns] = false;
     EXPECT_FALSE(RequiredDicomValuesSet(true));
 
     // Clearing keeps the keywords and the Siemens values; the reset the
     // element reader does points the keywords back at the placeholder and a
     // second Init does not refill them.
-    iExtraSlice = 17;
+    DicomState().extraSlice = 17;
     ClearDicomFieldFlags();
-    EXPECT_STREQ(DicomFieldName[kDicomRows], "NROWS");
-    EXPECT_EQ(iExtraSlice, 17);
-    DicomFieldFound[kDicomFov] = true;
+    EXPECT_STREQ(DicomState().name[kDicomRows], "NROWS");
+    EXPECT_EQ(DicomState().extraSlice, 17);
+    DicomState().found[kDicomFov] = true;
     ResetDicomFieldState();
-    EXPECT_FALSE(DicomFieldFound[kDicomFov]);
-    EXPECT_STREQ(DicomFieldName[kDicomRows], "*Unused DICOM*");
-    EXPECT_TRUE(bDicomFieldTableReady);
+    EXPECT_FALSE(DicomState().found[kDicomFov]);
+    EXPECT_STREQ(DicomState().name[kDicomRows], "*Unused DICOM*");
+    EXPECT_TRUE(DicomState().tableReady);
     InitDicomFieldTable();
-    EXPECT_STREQ(DicomFieldName[kDicomRows], "*Unused DICOM*");
+    EXPECT_STREQ(DicomState().name[kDicomRows], "*Unused DICOM*");
 }
 
 TEST(DicomScanState, AReadMarksWhatItFoundInThatFileOnly)
@@ -76,10 +77,10 @@ TEST(DicomScanState, AReadMarksWhatItFoundInThatFileOnly)
     ASSERT_EQ(dicomtest::ReadOutcome(dir.file("full.dcm"), &h), "1");
     for (int slot : {kDicomSliceThickness, kDicomSliceSpacing, kDicomImageNumber, kDicomOrientation, kDicomRows,
                      kDicomColumns, kDicomPixelSpacing})
-        EXPECT_TRUE(DicomFieldFound[slot]) << slot;
+        EXPECT_TRUE(DicomState().found[slot]) << slot;
     EXPECT_TRUE(h.bIsValid);
     ASSERT_EQ(dicomtest::ReadOutcome(dir.file("bare.dcm"), &h), "1");
-    for (int slot = 0; slot < kDicomFieldSlotCount; ++slot) EXPECT_FALSE(DicomFieldFound[slot]) << slot;
+    for (int slot = 0; slot < kDicomFieldSlotCount; ++slot) EXPECT_FALSE(DicomState().found[slot]) << slot;
     EXPECT_EQ(h.iImageNum, 0);
     EXPECT_FALSE(h.bIsValid);
 }

@@ -2,7 +2,8 @@
 // scan with its consistency check and comparison switches.
 #include <gtest/gtest.h>
 
-#include "../src/readnema/DicomScanState.h"
+#include "../src/read_dicom/DicomState.h"
+#include "../src/readnema/DicomSeriesCompare.h"
 #include "DicomTestFiles.h"
 #include "Quarn.h"
 #include "TestUtil.h"

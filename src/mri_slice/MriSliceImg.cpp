@@ -12,7 +12,7 @@
 #include "ecError.h"
 #include "mri_slice/PixelRange.h"
 #include "read_dicom/DicomOpenFile.h"
-#include "readnema/DicomScanState.h"
+#include "read_dicom/DicomState.h"
 #include "readnema.h"
 
 namespace {
@@ -316,6 +316,12 @@ int ecMriSliceImg<T>::ReadDICOMFile(const char* fileName, unsigned long flags, v
     if (r < 0) return r - 100;
     if (!hdr->bIsValid) return -101;
     if (!hdr->IsValidForUse(2)) return -1;
+    // Adopt mode (option bit 0) takes the pixels the slice already holds: a
+    // slice with nothing to adopt gets the storage set-up's refusal.
+    if (flags & 1u) {
+        if (!this->pImageData || !this->ppRowPtrs) return -11;
+        if (this->iNumRows < 1 || this->iNumCols < 1) return -12;
+    }
     const bool half = (flags & 0x10000u) != 0;
     const int rows = half ? hdr->iNumPixY / 2 : hdr->iNumPixY;
     const int cols = half ? hdr->iNumPix / 2 : hdr->iNumPix;

@@ -7,7 +7,8 @@
 #include "MriSlice.h"
 #include "read_dicom.h"
 #include "readnema.h"
-#include "readnema/DicomScanState.h"
+#include "read_dicom/DicomState.h"
+#include "readnema/DicomSeriesCompare.h"
 
 bool bUseComparisonTolerance = false;
 double dComparisonTolerance = 1e-6;
@@ -32,7 +33,7 @@ int ecMriSliceBase::SeekDicomHeader(FILE* fp) { return ::SeekDicomHeader(fp); }
 int FillRawHeaderFromDicomFile(const char* fileName, ecRawHeaderInfo* header, long* dataOffset, unsigned long flags)
 {
     ClearDicomFieldFlags();
-    if (!bDicomFieldTableReady) InitDicomFieldTable();
+    InitDicomFieldTable();
     const int result = read_dicom_data_raw_header(fileName, header, dataOffset, flags);
     if (header && (RequiredDicomValuesSet(true) || RequiredDicomValuesSet(false))) header->bIsValid = true;
     if (header && header->bIsValid) header->FileType = MriDicom;

@@ -14,13 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "DicomScanState.h"
 #include "MriSlice.h"
+#include "bytes/File.h"
+#include "bytes/StreamCursor.h"
 #include "corvane.h"
 #include "ecError.h"
+#include "read_dicom/DicomState.h"
+#include "read_dicom/ElementWalk.h"
 #include "readnema.h"
-
-void ShortImageRead() { throw ecError("Short count on image read", 1, 0, -1, -1); }
 
 template <class T>
 ecDicomSliceFallback& DicomSliceFallback()
@@ -35,44 +36,9 @@ template ecDicomSliceFallback& DicomSliceFallback<float>();
 
 namespace {
 
-// Number parsing as the run-time library's atoi and atof do it (leading blanks
-// skipped, parsing stops at the first character that cannot continue the
-// number), except that an integer out of range saturates instead of being
-// undefined.
-int TextToInt(const char* text)
-{
-    errno = 0;
-    const long v = std::strtol(text, nullptr, 10);
-    if (v > INT_MAX) return INT_MAX;
-    if (v < INT_MIN) return INT_MIN;
-    return static_cast<int>(v);
-}
-
 double TextToDouble(const char* text) { return std::strtod(text, nullptr); }
 
-// Closes a stream when it goes out of scope, unless the stream was handed on.
-class StreamCloser {
-public:
-    explicit StreamCloser(FILE* fp) : fp_(fp) {}
-    ~StreamCloser() { Close(); }
-    StreamCloser(const StreamCloser&) = delete;
-    StreamCloser& operator=(const StreamCloser&) = delete;
-    void Close()
-    {
-        if (fp_) std::fclose(fp_);
-        fp_ = nullptr;
-    }
-    FILE* Release()
-    {
-        FILE* fp = fp_;
-        fp_ = nullptr;
-        return fp;
-    }
-
-private:
-    FILE* fp_;
-};
-
+using StreamCloser = quarn::bytes::File;
 
 std::string HexPosition(long position)
 {
@@ -249,7 +215,7 @@ int ecMriSlice<T>::ReadDICOMFile(const char* fileName, unsigned long, void*)
     }
 
     ClearDicomFieldFlags();
-    if (!bDicomFieldTableReady) InitDicomFieldTable();
+    InitDicomFieldTable();
 
     // The slice's counts start from zero for this file and go back to what
     // they were unless the pixels are installed: they always describe the
@@ -271,125 +237,114 @@ int ecMriSlice<T>::ReadDICOMFile(const char* fileName, unsigned long, void*)
     iNumRows = 0;
     iNumCols = 0;
 
+    DicomReadState& state = DicomState();
+    bool* const found = state.found;
     std::vector<char> value(kInitialValueBuffer);
-    for (int examined = 0;; ++examined) {
-        if (examined >= kMaxElements) return -1;
-
-        const long headerAt = std::ftell(fp);
-        unsigned char head[8];
-        if (std::fread(head, 1, sizeof head, fp) != sizeof head)
-            throw ecError("Unable to read header element : " + HexPosition(headerAt), 1, 0, -1, -1);
-        const uint32_t key = (static_cast<uint32_t>(ReadU16LE(head)) << 16) | ReadU16LE(head + 2);
-        const uint32_t length = ReadU32LE(head + 4);
-        if (length == 0) continue;
-        if (key == kPixelData) break;
-
-        // The value with a 0 byte after it; the buffer grows only as far as
-        // the rest of the file can fill it.
-        if (length > 0xFFFFFFFFu - 2) throw ecError("DICOM:Data Element too large ", 1, 0, -1, -1);
-        const long valueAt = std::ftell(fp);
-        if (!StreamHoldsAtLeast(fp, static_cast<unsigned long long>(length)))
-            throw ecError("DICOM:Unable to read data element at " + HexPosition(valueAt), 1, 0, -1, -1);
-        const size_t need = static_cast<size_t>(length) + 2;
-        if (need > value.size()) {
-            try {
-                value.assign(need, 0);
-            } catch (const std::bad_alloc&) {
-                throw ecError("DICOM:Data Element too large ", 1, 0, -1, -1);
-            }
-        }
-        if (std::fread(value.data(), 1, length, fp) != length)
-            throw ecError("DICOM:Unable to read data element at " + HexPosition(valueAt), 1, 0, -1, -1);
-        value[length] = 0;
-        value[length + 1] = 0;
-        char* text = value.data();
-
+    // What the loader takes from each element: its own table.
+    auto act = [&](uint32_t key, char* text, uint32_t length) {
         switch (key) {
         case kSliceThickness:
             hdr.fSliceThickness = TextToDouble(text);
-            DicomFieldFound[kDicomSliceThickness] = true;
+            found[kDicomSliceThickness] = true;
             break;
         case kImageNumber: {
-            const int n = TextToInt(text);
+            const int n = ClampedInt(text);
             if (n >= 0 && n <= 512) {
                 hdr.iImageNum = n;
-                DicomFieldFound[kDicomImageNumber] = true;
+                found[kDicomImageNumber] = true;
             } else {
                 hdr.iImageNum = 0;
             }
             break;
         }
         case kOrientationRetired:
-        case kOrientation: {
-            unsigned long reserved = 0;
-            switch (GetDicomSliceType(text, reserved)) {
-            case SliceSagittal:
-                hdr.ImagePlane = SliceSagittal;
-                hdr.PlaneType = SliceCoronal;
-                break;
-            case SliceCoronal:
-                hdr.ImagePlane = SliceCoronal;
-                hdr.PlaneType = SliceSagittal;
-                break;
-            default:
-                hdr.ImagePlane = SliceAxial;
-                hdr.PlaneType = SliceAxial;
-                break;
-            }
-            DicomFieldFound[kDicomOrientation] = true;
+        case kOrientation:
+            SetPlanesFromOrientation(text, hdr);
+            found[kDicomOrientation] = true;
             break;
-        }
         case kSiemensExtraSlice:
-            iExtraSlice = TextToInt(text);
-            DicomFieldFound[kDicomExtraSlice] = true;
+            state.extraSlice = ClampedInt(text);
+            found[kDicomExtraSlice] = true;
             break;
         case kSiemensExtraSliceGap:
-            fExtraSliceGap = static_cast<float>(TextToDouble(text));
-            DicomFieldFound[kDicomExtraSliceGap] = true;
+            state.extraSliceGap = static_cast<float>(TextToDouble(text));
+            found[kDicomExtraSliceGap] = true;
             break;
         case kRows:
             iNumRows = hdr.iNumPixY = ReadU16LE(reinterpret_cast<unsigned char*>(text));
-            DicomFieldFound[kDicomRows] = true;
+            found[kDicomRows] = true;
             break;
         case kColumns:
             iNumCols = hdr.iNumPix = ReadU16LE(reinterpret_cast<unsigned char*>(text));
-            DicomFieldFound[kDicomColumns] = true;
+            found[kDicomColumns] = true;
             break;
-        case kPixelSpacing: {
-            hdr.fSizePix = TextToDouble(text);
-            const void* nul = std::memchr(text, 0, length);
-            hdr.fSizePixY = nul ? TextToDouble(static_cast<const char*>(nul) + 1) : hdr.fSizePix;
-            DicomFieldFound[kDicomPixelSpacing] = true;
+        case kPixelSpacing:
+            SetPixelSpacing(text, length, true, hdr);
+            found[kDicomPixelSpacing] = true;
             break;
-        }
         case kSiemensGeometryText:
             SetUsingExtraSiemansInfo(text);
             break;
         default:
             for (const MarkOnly& m : kMarkOnly) {
-                if (m.key == key) DicomFieldFound[m.slot] = true;
+                if (m.key == key) found[m.slot] = true;
             }
             break;
+        }
+    };
+    {
+        // The walk reads implicit little-endian elements from where the
+        // header starts; the stream is left at the first pixel byte.
+        quarn::bytes::StreamCursor in(fp);
+        quarn::bytes::SyncOnExit sync{in};
+        quarn::dicom::ElementWalk walk(in);
+        for (int examined = 0;; ++examined) {
+            if (examined >= kMaxElements) return -1;
+
+            const long headerAt = in.Tell();
+            quarn::dicom::ElementHeader h;
+            if (walk.Next(h) != quarn::dicom::HeaderRead::Ok)
+                throw ecError("Unable to read header element : " + HexPosition(headerAt), 1, 0, -1, -1);
+            const uint32_t key = h.tag();
+            const uint32_t length = h.length;
+            if (length == 0) continue;
+            if (key == kPixelData) break;
+
+            // The value with two 0 bytes after it; the buffer grows only as
+            // far as the rest of the file can fill it.
+            if (length > 0xFFFFFFFFu - 2) throw ecError("DICOM:Data Element too large ", 1, 0, -1, -1);
+            const long valueAt = in.Tell();
+            if (!walk.Holds(length))
+                throw ecError("DICOM:Unable to read data element at " + HexPosition(valueAt), 1, 0, -1, -1);
+            bool taken;
+            try {
+                taken = walk.Take(length, value, 2);
+            } catch (const std::bad_alloc&) {
+                throw ecError("DICOM:Data Element too large ", 1, 0, -1, -1);
+            }
+            if (!taken) throw ecError("DICOM:Unable to read data element at " + HexPosition(valueAt), 1, 0, -1, -1);
+            char* text = value.data();
+            act(key, text, length);
         }
     }
 
     // The pixel element. Siemens private values stand in for a missing image
     // number and slice spacing.
-    if (!DicomFieldFound[kDicomImageNumber] && DicomFieldFound[kDicomExtraSlice]) {
-        hdr.iImageNum = iExtraSlice;
-        DicomFieldFound[kDicomImageNumber] = true;
+    if (!found[kDicomImageNumber] && found[kDicomExtraSlice]) {
+        hdr.iImageNum = state.extraSlice;
+        found[kDicomImageNumber] = true;
     }
-    if (!DicomFieldFound[kDicomSliceSpacing] && DicomFieldFound[kDicomExtraSliceGap]) {
-        hdr.fSliceSpacing = fExtraSliceGap;
-        DicomFieldFound[kDicomSliceSpacing] = true;
+    if (!found[kDicomSliceSpacing] && found[kDicomExtraSliceGap]) {
+        hdr.fSliceSpacing = state.extraSliceGap;
+        found[kDicomSliceSpacing] = true;
     }
     std::vector<char>().swap(value);
 
     // The host's fallback set, copied as a whole.
     const ecDicomSliceFallback& fb = DicomSliceFallback<T>();
-    if (DicomFieldFound[kDicomImageNumber] && ecMriSliceBase::bInferUnsetDicomFields && fb.bReqValuesAreSet &&
-        (hdr.PlaneType == 0 || !DicomFieldFound[kDicomRows] || !DicomFieldFound[kDicomSliceSpacing] ||
-         !DicomFieldFound[kDicomSliceThickness] || !DicomFieldFound[kDicomPixelSpacing])) {
+    if (found[kDicomImageNumber] && ecMriSliceBase::bInferUnsetDicomFields && fb.bReqValuesAreSet &&
+        (hdr.PlaneType == 0 || !found[kDicomRows] || !found[kDicomSliceSpacing] ||
+         !found[kDicomSliceThickness] || !found[kDicomPixelSpacing])) {
         hdr.PlaneType = static_cast<SliceType>(fb.iTmpPlane);
         hdr.ImagePlane = fb.stTmp;
         iNumCols = hdr.iNumPix = fb.iTmpNRowsX;
@@ -419,9 +374,9 @@ void ecMriSlice<T>::SetUsingExtraSiemansInfo(char* text)
     std::string field = SplitFirst(rest, separator, true);
     for (int i = 0; i < 43 && !rest.empty(); ++i) {
         if (i == 13 && iNumCols == 0) {
-            iNumCols = TextToInt(field.c_str());
+            iNumCols = ClampedInt(field.c_str());
             const size_t star = field.find('*');
-            iNumRows = star == std::string::npos ? iNumCols : TextToInt(field.c_str() + star + 1);
+            iNumRows = star == std::string::npos ? iNumCols : ClampedInt(field.c_str() + star + 1);
         }
         if (i == 21 && pRawHeader && pRawHeader->fSliceThickness == 0.0 && field.compare(0, 2, "SL") == 0)
             pRawHeader->fSliceThickness = TextToDouble(field.c_str() + 2);

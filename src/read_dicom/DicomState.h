@@ -1,10 +1,10 @@
-// Internal to the library: the process-wide DICOM scan state shared by the
-// element reader, the series scan and the whole-slice loader, and the byte
-// order the element reader last found.
-//
-// The state is unguarded: one DICOM read at a time in a process.
-#ifndef QUARN_SRC_READNEMA_DICOMSCANSTATE_H
-#define QUARN_SRC_READNEMA_DICOMSCANSTATE_H
+// Internal to the library: what the DICOM readers remember between calls
+// (the found marks, the keyword table, the Siemens extra values, the byte
+// order and explicit-VR switch the element reader last ended with, the open
+// file shared down the stack). It lives in one state object per thread, so
+// each thread sees exactly what a single thread sees.
+#ifndef QUARN_SRC_READ_DICOM_DICOMSTATE_H
+#define QUARN_SRC_READ_DICOM_DICOMSTATE_H
 
 #include "RawHeaderInfo.h"
 
@@ -45,16 +45,31 @@ enum DicomFieldSlot {
 };
 constexpr int kDicomFieldSlotCount = 34;
 
-// One mark per slot; all false when the library is loaded.
-extern bool DicomFieldFound[kDicomFieldSlotCount];
-// One keyword per slot, for naming only; "*Unused DICOM*" until the table is filled.
-extern const char* DicomFieldName[kDicomFieldSlotCount];
-// Set once InitDicomFieldTable has filled the keywords.
-extern bool bDicomFieldTableReady;
-// The last Siemens extra slice number and slice gap read; meaningful only
-// while the marks of kDicomExtraSlice and kDicomExtraSliceGap are set.
-extern int iExtraSlice;
-extern float fExtraSliceGap;
+class DicomOpenFile;
+
+struct DicomReadState {
+    DicomReadState();
+    // One mark per slot; all false in a fresh state.
+    bool found[kDicomFieldSlotCount];
+    // One keyword per slot, for naming only; "*Unused DICOM*" until the table is filled.
+    const char* name[kDicomFieldSlotCount];
+    // Set once InitDicomFieldTable has filled the keywords.
+    bool tableReady;
+    // The last Siemens extra slice number and slice gap read; meaningful only
+    // while the marks of kDicomExtraSlice and kDicomExtraSliceGap are set.
+    int extraSlice;
+    float extraSliceGap;
+    // Byte order and explicit-VR switch the element reader last ended with.
+    bool littleEndian;
+    bool explicitVR;
+    // The open file a caller up the stack shares with the reads below it.
+    DicomOpenFile* sharedFile;
+};
+
+// This thread's state.
+DicomReadState& DicomState();
+// Puts this thread's DICOM state back to a fresh library's.
+void ResetDicomReadState();
 
 // Clears all marks; keywords, table flag and Siemens values stay.
 void ClearDicomFieldFlags();
@@ -76,14 +91,16 @@ bool IsDicomDataLittleEndian();
 // cannot fill: "Short count on image read".
 [[noreturn]] void ShortImageRead();
 
-// Series comparison: the number (1..9) of the first of iNumPix, PlaneType,
-// ImagePlane, iNumPixY, DataType, fSizePix, fSliceSpacing, fSliceThickness,
-// fSizePixY in which the two records differ, or 0. Exact unless
-// bUseComparisonTolerance is set or `tolerance` is not 0.0; then each pair is
-// compared with DicomValuesEqual (the value of `tolerance` is not used).
-int CompareDicomHeaders(const ecRawHeaderInfo& a, const ecRawHeaderInfo& b, double tolerance);
-// Exact equality, or with bUseComparisonTolerance set a relative difference of
-// at most dComparisonTolerance (a zero `a` equals only an exact zero).
-bool DicomValuesEqual(double a, double b);
+// The plane of an orientation text as the readers set it: the image plane
+// from GetDicomSliceType and the plane type that goes with it.
+void SetPlanesFromOrientation(const char* orientationText, ecRawHeaderInfo& header);
+
+// Decimal text as the C library's atoi reads it, clamped to the int range.
+int ClampedInt(const char* text);
+
+// Pixel Spacing: the first number, and a second one after a NUL inside the
+// value. `lastByteSplits` tells whether a NUL in the value's last byte counts
+// (the second size is then read from the empty text after it).
+void SetPixelSpacing(const char* text, size_t length, bool lastByteSplits, ecRawHeaderInfo& header);
 
 #endif

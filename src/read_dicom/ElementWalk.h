@@ -1,0 +1,98 @@
+// Internal to the library: the one DICOM element walk. It decodes element
+// headers in the file's byte order and VR form through the stream cursor,
+// settles both from a file's first element, and passes over or takes values
+// without ever reading or allocating past the end of the file. Each reader
+// walks with its own table of what it takes from the elements.
+#ifndef QUARN_SRC_READ_DICOM_ELEMENTWALK_H
+#define QUARN_SRC_READ_DICOM_ELEMENTWALK_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bytes/StreamCursor.h"
+
+namespace quarn::dicom {
+
+using bytes::Order;
+using bytes::StreamCursor;
+
+constexpr uint32_t Tag(uint16_t g, uint16_t e) { return (uint32_t(g) << 16) | e; }
+constexpr uint32_t kPixelDataTag = Tag(0x7FE0, 0x0010);
+
+struct ElementHeader {
+    uint16_t group = 0;
+    uint16_t element = 0;
+    uint32_t length = 0;  // as read; a length with the top bit set counts as negative
+    uint32_t tag() const { return Tag(group, element); }
+    bool empty() const { return length == 0 || (length & 0x80000000u) != 0; }
+};
+
+// Where an element header ended early: in its group or element number, or
+// in its length.
+enum class HeaderRead { Ok, ShortTag, ShortLength };
+
+[[noreturn]] void Fail(const std::string& message);
+
+class ElementWalk {
+public:
+    // A walk in a fixed syntax (implicit VR unless told otherwise).
+    explicit ElementWalk(StreamCursor& in, Order order = Order::Little, bool explicitVR = false)
+        : in_(in), order_(order), explicitVR_(explicitVR)
+    {
+    }
+
+    StreamCursor& In() { return in_; }
+    Order ByteOrder() const { return order_; }
+    bool ExplicitVR() const { return explicitVR_; }
+
+    // Reads a file's first element into h and settles the byte order and the
+    // VR form from it: a NEMA group length in either order, or a part 10
+    // file ("DICM" at 128 or at 0) whose first element tells both; any other
+    // file must open with a NEMA identifying element.
+    void ReadFirstElement(ElementHeader& h);
+
+    // The next element header in the walk's syntax.
+    HeaderRead Next(ElementHeader& h) { return ReadHeader(h, explicitVR_); }
+
+    // The next element header of a group `wanted` accepts: elements of other
+    // groups whose values lie in the buffer are passed over on the way.
+    template <class Wanted>
+    HeaderRead NextWanted(ElementHeader& h, Wanted wanted)
+    {
+        for (;;) {
+            const HeaderRead r = Next(h);
+            if (r != HeaderRead::Ok || wanted(h.group)) return r;
+            if (h.empty()) continue;
+            if (h.length > in_.Buffered()) return r;
+            in_.Advance(h.length);
+        }
+    }
+
+    // Passes over a value the reader does not keep; it must lie inside the
+    // file, or the walk fails with `message`.
+    void Drop(const ElementHeader& h, const char* message);
+    // A two-byte value in the walk's byte order; its length must be 2.
+    unsigned TwoBytes(const ElementHeader& h);
+    // True when the file can hold `length` more bytes (a file that cannot
+    // tell its size is given the benefit).
+    bool Holds(uint32_t length);
+    // Reads `length` bytes into `value` followed by `nuls` zero bytes; the
+    // buffer grows only as far as the bytes really read. False when the file
+    // ends first.
+    bool Take(uint32_t length, std::vector<char>& value, size_t nuls);
+
+private:
+    HeaderRead ReadHeader(ElementHeader& h, bool testVr);
+    HeaderRead ReadHeaderNearEnd(ElementHeader& h, bool testVr);
+    bool DicmAt(long offset);
+
+    StreamCursor& in_;
+    Order order_;
+    bool explicitVR_;
+    bool vrSeen_ = false;  // the last header read had a recognised VR
+};
+
+}  // namespace quarn::dicom
+
+#endif
