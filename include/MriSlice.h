@@ -4,6 +4,7 @@
 #define QUARN_MRISLICE_H
 
 #include <cstdint>
+#include <atomic>
 #include <cstdio>
 #include <string>
 
@@ -57,7 +58,7 @@ public:
     int FindDICOM_PixelDepth(const char* name);
     int SeekDicomHeader(FILE* fp);
 
-    static int iSeqNum;
+    static std::atomic<int> iSeqNum;  // process-wide, safe from several threads
     static bool bInferUnsetDicomFields;
 
 protected:

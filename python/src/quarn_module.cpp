@@ -189,7 +189,14 @@ py::tuple Scan(ScanFn fn, const char* name, const py::iterable& paths, unsigned 
     std::vector<std::string> names = PathList(paths);
     int first = 0, last = 0;
     std::vector<ecDicomHeaderInfo> headers;
-    Checked(name, fn(names, first, last, headers, nullptr, flags));
+    int result;
+    {
+        // The files are read without the interpreter's lock, so that other
+        // Python threads run meanwhile.
+        py::gil_scoped_release unlocked;
+        result = fn(names, first, last, headers, nullptr, flags);
+    }
+    Checked(name, result);
     return py::make_tuple(first, last, headers);
 }
 
@@ -461,7 +468,11 @@ void BindFunctions(py::module_& m)
             const std::string path = PathArg(name);
             // The caller's record is a value: the reader works on a copy.
             std::unique_ptr<ecRawHeaderInfo> copy(header ? new ecRawHeaderInfo(*header) : nullptr);
-            ecMriSliceBase* s = ReadMriSlice(path.c_str(), static_cast<MriFileType>(type), copy.get(), display, options);
+            ecMriSliceBase* s;
+            {
+                py::gil_scoped_release unlocked;  // other Python threads run while the file is read
+                s = ReadMriSlice(path.c_str(), static_cast<MriFileType>(type), copy.get(), display, options);
+            }
             if (!s)
                 RaiseQuarnError("no slice read from <" + path + "> as file type " +
                                     AsciiRepOfMriFileType(static_cast<MriFileType>(type)),
@@ -478,13 +489,17 @@ void BindFunctions(py::module_& m)
             const std::string path = PathArg(name);
             ecRawHeaderInfo copy(header);
             const auto t = static_cast<MriFileType>(type);
-            switch (t) {
-            case MriRaw8: return Slice(new ecMriSlice<unsigned char>(path.c_str(), t, &copy, options, nullptr));
-            case MriRawFloat: return Slice(new ecMriSlice<float>(path.c_str(), t, &copy, options, nullptr));
-            case MriRaw16:
-            case MriRaw16Swapped: return Slice(new ecMriSlice<short>(path.c_str(), t, &copy, options, nullptr));
-            default: break;
-            }
+            auto read = [&]() -> ecMriSliceBase* {
+                py::gil_scoped_release unlocked;  // other Python threads run while the file is read
+                switch (t) {
+                case MriRaw8: return new ecMriSlice<unsigned char>(path.c_str(), t, &copy, options, nullptr);
+                case MriRawFloat: return new ecMriSlice<float>(path.c_str(), t, &copy, options, nullptr);
+                case MriRaw16:
+                case MriRaw16Swapped: return new ecMriSlice<short>(path.c_str(), t, &copy, options, nullptr);
+                default: return nullptr;
+                }
+            };
+            if (ecMriSliceBase* s = read()) return Slice(s);
             throw py::value_error("read_raw_slice reads the raw file types MriRaw8, MriRaw16, MriRaw16Swapped and "
                                   "MriRawFloat only");
         },

@@ -2,7 +2,7 @@
 
 #include "MriSlice.h"
 
-int ecMriSliceBase::iSeqNum = 0;
+std::atomic<int> ecMriSliceBase::iSeqNum{0};
 bool ecMriSliceBase::bInferUnsetDicomFields = true;
 
 ecMriSliceBase::ecMriSliceBase()
@@ -24,12 +24,12 @@ ecMriSliceBase::~ecMriSliceBase()
 
 int ecMriSliceBase::AutoGenerateLabel()
 {
-    ++iSeqNum;
+    const int number = ++iSeqNum;
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%d", iSeqNum);
+    std::snprintf(buf, sizeof buf, "%d", number);
     sLabel = std::string("Slice-") + buf;
     bLabelReplaceable = true;
-    return iSeqNum;
+    return number;
 }
 
 int ecMriSliceBase::SetLabel(const std::string& label, bool force)
