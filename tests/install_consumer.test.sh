@@ -10,6 +10,8 @@ libdir=$(find "$tmp/prefix" -name 'libquarn.so*' -printf '%h\n' | head -n1)
 flags=()
 if grep -q 'QUARN_SANITIZE:BOOL=ON' "$build/CMakeCache.txt"; then
   flags=(-fsanitize=address,undefined)
+elif grep -q 'QUARN_SANITIZE_THREAD:BOOL=ON' "$build/CMakeCache.txt"; then
+  flags=(-fsanitize=thread)
 fi
 cmake -S "$src/tests/consumer" -B "$tmp/cmake-build" -DCMAKE_PREFIX_PATH="$tmp/prefix" \
   -DCMAKE_CXX_FLAGS="${flags[*]:-}" -DCMAKE_EXE_LINKER_FLAGS="${flags[*]:-}" >/dev/null
