@@ -98,8 +98,10 @@ struct Image {
 
     int rows = 0;
     int columns = 0;
-    int frames = 1;
+    int frames = 1;                      // frames held in pixelBytes
+    std::optional<int> numberOfFrames;   // as the file states it
     int samplesPerPixel = 1;
+    int planarConfiguration = 0;         // colour by pixel (0) or by plane (1)
 
     std::optional<std::array<double, 2>> pixelSpacing;  // (row spacing, column spacing), mm
     std::optional<double> sliceThickness;
@@ -169,6 +171,16 @@ struct ReadOptions {
 
 // Reads one slice file. Throws Error (never anything else for bad input).
 QUARN_API Image ReadImage(const std::string& path, const ReadOptions& options = {});
+
+// What the file says, as a JSON object with DICOM keywords: Rows, Columns,
+// NumberOfFrames, PixelSpacing ([row, column]), SliceThickness,
+// SpacingBetweenSlices, ImagePositionPatient, ImageOrientationPatient,
+// InstanceNumber, SeriesInstanceUID, SeriesNumber, SeriesDescription,
+// BitsAllocated, BitsStored, PixelRepresentation, PhotometricInterpretation,
+// RescaleSlope, RescaleIntercept, WindowCenter, WindowWidth,
+// TransferSyntaxUID, Minimum, Maximum (the stored values); null for what the
+// file does not say. Numbers are written in their shortest exact form.
+QUARN_API std::string ImageJson(const Image& image);
 
 // The name DICOM gives a transfer syntax ("Explicit VR Little Endian",
 // "JPEG 2000 Image Compression", ...), or null for a UID it does not know.

@@ -28,22 +28,26 @@ enum class VrKind : unsigned char { None, Long, Short };
 // those with a two-byte length, and none.
 struct VrTable {
     VrKind kind[26 * 26] = {};
-    constexpr VrTable()
+    explicit constexpr VrTable(bool standard)
     {
         const char* const longForm[] = {"OB", "OW", "SQ", "UN"};
         const char* const shortForm[] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FD", "FL", "IS", "LO",
                                          "LT", "PN", "SH", "SL", "SS", "ST", "TM", "UI", "UL", "US"};
+        const char* const moreLong[] = {"OD", "OF", "OL", "OV", "SV", "UC", "UR", "UT", "UV"};
         for (const char* vr : longForm) kind[(vr[0] - 'A') * 26 + (vr[1] - 'A')] = VrKind::Long;
         for (const char* vr : shortForm) kind[(vr[0] - 'A') * 26 + (vr[1] - 'A')] = VrKind::Short;
+        if (standard)
+            for (const char* vr : moreLong) kind[(vr[0] - 'A') * 26 + (vr[1] - 'A')] = VrKind::Long;
     }
 };
-constexpr VrTable kVrTable;
+constexpr VrTable kReaderVrs(false);
+constexpr VrTable kStandardVrs(true);
 
-VrKind ClassifyVr(const unsigned char* c)
+VrKind ClassifyVr(const unsigned char* c, VrRules rules = VrRules::Reader)
 {
     const unsigned a = c[0] - unsigned('A'), b = c[1] - unsigned('A');
     if (a >= 26 || b >= 26) return VrKind::None;
-    return kVrTable.kind[a * 26 + b];
+    return (rules == VrRules::Reader ? kReaderVrs : kStandardVrs).kind[a * 26 + b];
 }
 
 Order Other(Order o) { return o == Order::Little ? Order::Big : Order::Little; }
@@ -68,9 +72,11 @@ Order Other(Order o) { return o == Order::Little ? Order::Big : Order::Little; }
     }
     h.length = bytes::U32(raw, order_);
     vrSeen_ = false;
+    h.vr[0] = h.vr[1] = 0;
     if (!testVr) return HeaderRead::Ok;
-    const VrKind kind = ClassifyVr(raw);
+    const VrKind kind = ClassifyVr(raw, rules_);
     vrSeen_ = kind != VrKind::None;
+    if (vrSeen_) std::memcpy(h.vr, raw, 2);
     switch (kind) {
     case VrKind::Long:
         return in_.ReadU32(h.length, order_) ? HeaderRead::Ok : HeaderRead::ShortLength;
@@ -89,8 +95,10 @@ HeaderRead ElementWalk::ReadHeader(ElementHeader& h, bool testVr)
     const Order o = order_;
     h.group = bytes::U16(b, o);
     h.element = bytes::U16(b + 2, o);
-    const VrKind kind = testVr ? ClassifyVr(b + 4) : VrKind::None;
+    const VrKind kind = testVr ? ClassifyVr(b + 4, rules_) : VrKind::None;
     vrSeen_ = kind != VrKind::None;
+    if (vrSeen_) std::memcpy(h.vr, b + 4, 2);
+    else h.vr[0] = h.vr[1] = 0;
     switch (kind) {
     case VrKind::Long:
         h.length = bytes::U32(b + 8, o);

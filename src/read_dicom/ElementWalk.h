@@ -24,6 +24,7 @@ struct ElementHeader {
     uint16_t group = 0;
     uint16_t element = 0;
     uint32_t length = 0;  // as read; a length with the top bit set counts as negative
+    char vr[2] = {0, 0};  // the explicit VR when one was recognised
     uint32_t tag() const { return Tag(group, element); }
     bool empty() const { return length == 0 || (length & 0x80000000u) != 0; }
 };
@@ -32,14 +33,27 @@ struct ElementHeader {
 // in its length.
 enum class HeaderRead { Ok, ShortTag, ShortLength };
 
+// Which explicit VRs the walk knows: the element reader's own set (OB, OW,
+// SQ, UN with a four-byte length and 21 with a two-byte length; any other
+// pair of letters is read as an implicit length), or every VR DICOM defines.
+enum class VrRules : unsigned char { Reader, Standard };
+
 [[noreturn]] void Fail(const std::string& message);
 
 class ElementWalk {
 public:
     // A walk in a fixed syntax (implicit VR unless told otherwise).
-    explicit ElementWalk(StreamCursor& in, Order order = Order::Little, bool explicitVR = false)
-        : in_(in), order_(order), explicitVR_(explicitVR)
+    explicit ElementWalk(StreamCursor& in, Order order = Order::Little, bool explicitVR = false,
+                         VrRules rules = VrRules::Reader)
+        : in_(in), order_(order), explicitVR_(explicitVR), rules_(rules)
     {
+    }
+
+    // Changes the syntax from here on (after a file meta group, say).
+    void SetSyntax(Order order, bool explicitVR)
+    {
+        order_ = order;
+        explicitVR_ = explicitVR;
     }
 
     StreamCursor& In() { return in_; }
@@ -90,6 +104,7 @@ private:
     StreamCursor& in_;
     Order order_;
     bool explicitVR_;
+    VrRules rules_;
     bool vrSeen_ = false;  // the last header read had a recognised VR
 };
 

@@ -1,0 +1,31 @@
+// The modern path's one entry: probe the file, or take the format the
+// caller forces, and read it with that format's reader.
+#include "image/Readers.h"
+
+namespace quarn {
+
+Image ReadImage(const std::string& path, const ReadOptions& options)
+{
+    Format format = options.format.value_or(Format::Unknown);
+    if (!options.format) {
+        format = ProbeFile(path).format;
+        if (format == Format::Unknown && options.raw) format = Format::Raw;
+    }
+    switch (format) {
+    case Format::Dicom:
+    case Format::Nema: return image::ReadDicom(path, format, options);
+    case Format::Genesis: return image::ReadGenesis(path, options);
+    case Format::Signa: return image::ReadSigna(path, options);
+    case Format::Siemens: return image::ReadSiemens(path, options);
+    case Format::Raw:
+        if (!options.raw)
+            throw Error(Reason::NeedsGeometry, path, "a headerless raw file needs its rows, columns and pixel type");
+        return image::ReadRaw(path, *options.raw, options);
+    case Format::Unknown: break;
+    }
+    throw Error(Reason::UnknownFormat, path,
+                "not a DICOM, ACR-NEMA, GE or Siemens file (no format signature); a headerless raw file needs its "
+                "geometry");
+}
+
+}  // namespace quarn
