@@ -13,10 +13,12 @@
 namespace tool {
 
 struct RenderOptions {
-    std::optional<GrayWindow> window;  // default: the slice's minimum and maximum
+    std::optional<GrayWindow> window;  // in rescaled units; default: the frame's minimum and maximum
+    bool fileWindow = false;           // the file's own window
     int rotate = 0;                    // 0, 90, 180, 270 (clockwise)
     char flip = 0;                     // 'h', 'v' or 0
-    bool half = false;                 // 2 x 2 halving while reading
+    bool half = false;                 // 2 x 2 halving
+    int frame = 0;                     // counted from 1; 0: the first, with a note when there are more
 };
 
 int RunInfo(const std::vector<std::string>& files, const ReadRequest& request, bool json);

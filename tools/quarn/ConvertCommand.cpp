@@ -1,8 +1,9 @@
 // quarn convert and quarn montage: 8-bit renderings of slices as PNG or PGM,
-// and a slice's pixels with their 12-byte header.
+// and a frame's stored values with a 12-byte header.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 #include "Commands.h"
@@ -22,27 +23,111 @@ std::string Extension(const std::string& path)
     return e;
 }
 
-// Reads a slice, halving it here when asked and the reader did not.
-SliceImage ReadForRendering(const std::string& file, Format format, const ReadRequest& request, bool half,
-                            int* imageNumber)
+// The frame to show, counted from 1.
+int ChosenFrame(const std::string& file, const quarn::Image& image, int frame)
 {
-    SliceImage image = ReadSlice(file, format, request, half ? 0x10000u : 0u);
-    int fullCols = 0, fullRows = 0;
-    try {
-        const HeaderRecord rec = ReadHeader(file, format, request);
-        fullCols = rec.header.iNumPix;
-        fullRows = rec.header.iNumPixY;
-        if (imageNumber) *imageNumber = rec.header.iImageNum;
-    } catch (const FileError&) {
-        // Without a header record the slice is taken as the reader made it.
-    }
-    if (half && image.cols == fullCols && image.rows == fullRows) HalveSlice(image);
-    return image;
+    if (frame > image.frames)
+        throw FileError{"has " + std::to_string(image.frames) + " frame" + (image.frames == 1 ? "" : "s") +
+                        "; there is no frame " + std::to_string(frame)};
+    if (frame == 0 && image.frames > 1)
+        std::fprintf(stderr, "quarn: %s: note: the file holds %d frames; frame 1 is shown (--frame N chooses)\n",
+                     file.c_str(), image.frames);
+    return frame == 0 ? 1 : frame;
 }
 
-Gray8 Render(const SliceImage& image, const RenderOptions& render, const GrayWindow& window)
+// One frame in rescaled units (slope and intercept as the file gives them).
+struct Frame {
+    int cols = 0;
+    int rows = 0;
+    std::vector<double> values;          // rescaled, row by row
+    std::vector<double> stored;          // as stored
+    const quarn::Image* image = nullptr;
+};
+
+Frame TakeFrame(const quarn::Image& image, int frame)
 {
-    Gray8 g = RenderGray(image.pixels, image.cols, image.rows, window);
+    if (image.samplesPerPixel != 1)
+        throw FileError{"holds " + std::to_string(image.samplesPerPixel) + " samples per pixel (" +
+                        image.photometricInterpretation.value_or("colour") +
+                        "); the tool renders gray and palette colour images"};
+    Frame f;
+    f.cols = image.columns;
+    f.rows = image.rows;
+    f.image = &image;
+    const size_t n = static_cast<size_t>(f.cols) * static_cast<size_t>(f.rows);
+    const size_t first = n * static_cast<size_t>(frame - 1);
+    const double slope = image.rescaleSlope.value_or(1.0), intercept = image.rescaleIntercept.value_or(0.0);
+    f.values.resize(n);
+    f.stored.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        f.stored[i] = image.Value(first + i);
+        f.values[i] = f.stored[i] * slope + intercept;
+    }
+    return f;
+}
+
+// Each pixel the mean of a 2 x 2 block (an odd last row or column is dropped).
+void Halve(Frame& f)
+{
+    const int rows = f.rows / 2, cols = f.cols / 2;
+    if (rows < 1 || cols < 1) throw FileError{"is too small to halve"};
+    auto halve = [&](const std::vector<double>& in) {
+        std::vector<double> out(static_cast<size_t>(rows) * static_cast<size_t>(cols));
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < cols; ++x) {
+                const size_t a = static_cast<size_t>(2 * y) * f.cols + 2 * x, b = a + f.cols;
+                out[static_cast<size_t>(y) * cols + x] = (in[a] + in[a + 1] + in[b] + in[b + 1]) / 4;
+            }
+        return out;
+    };
+    f.values = halve(f.values);
+    f.stored = halve(f.stored);
+    f.rows = rows;
+    f.cols = cols;
+}
+
+GrayWindow WindowFor(const std::string& file, const Frame& f, const RenderOptions& render)
+{
+    if (render.window) return *render.window;
+    const quarn::Image& im = *f.image;
+    if (render.fileWindow) {
+        if (!im.windowCenter || !im.windowWidth || *im.windowWidth <= 0)
+            throw FileError{"states no window (Window Center and Width); give --window CENTER,WIDTH"};
+        return {*im.windowCenter - *im.windowWidth / 2, *im.windowCenter + *im.windowWidth / 2};
+    }
+    (void)file;
+    const auto mm = std::minmax_element(f.values.begin(), f.values.end());
+    return {*mm.first, *mm.second};
+}
+
+Gray8 RenderFrame(const std::string& file, const Frame& f, const RenderOptions& render, const GrayWindow* shared)
+{
+    const quarn::Image& im = *f.image;
+    const std::string photometric = im.photometricInterpretation.value_or("MONOCHROME2");
+    Gray8 g;
+    if (photometric == "PALETTE COLOR") {
+        if (!im.palette)
+            throw FileError{"is palette colour but its palette tables are missing or incomplete; it cannot be shown"};
+        g.width = f.cols;
+        g.height = f.rows;
+        g.channels = 3;
+        g.pixels.resize(static_cast<size_t>(f.cols) * static_cast<size_t>(f.rows) * 3);
+        for (size_t i = 0; i < f.stored.size(); ++i)
+            for (size_t c = 0; c < 3; ++c) {
+                const quarn::PaletteChannel& p = (*im.palette)[c];
+                long k = std::lround(f.stored[i]) - p.firstMapped;
+                k = std::clamp<long>(k, 0, static_cast<long>(p.entries.size()) - 1);
+                const uint16_t e = p.entries[static_cast<size_t>(k)];
+                g.pixels[i * 3 + c] = static_cast<uint8_t>(p.bits > 8 ? e >> 8 : e);
+            }
+    } else if (photometric == "MONOCHROME1" || photometric == "MONOCHROME2") {
+        std::vector<float> v(f.values.begin(), f.values.end());
+        g = RenderGray(v, f.cols, f.rows, shared ? *shared : WindowFor(file, f, render));
+        if (photometric == "MONOCHROME1")  // the lowest value is white
+            for (uint8_t& p : g.pixels) p = static_cast<uint8_t>(255 - p);
+    } else {
+        throw FileError{"has photometric interpretation " + photometric + ", which the tool does not render"};
+    }
     return Flip(Rotate(g, render.rotate), render.flip);
 }
 
@@ -57,6 +142,33 @@ void Write(const Gray8& g, const std::string& out)
     }
 }
 
+// The 12-byte header (four zero bytes, columns and rows as 16-bit numbers,
+// the pixel type code of short), then the frame's stored values as 16-bit
+// little-endian numbers.
+void WriteStoredValues(const std::string& file, const Frame& f, const std::string& out)
+{
+    std::vector<unsigned char> bytes(12 + 2 * f.stored.size(), 0);
+    auto put16 = [&](size_t at, uint32_t v) {
+        bytes[at] = static_cast<unsigned char>(v & 0xFF);
+        bytes[at + 1] = static_cast<unsigned char>((v >> 8) & 0xFF);
+    };
+    put16(4, static_cast<uint32_t>(f.cols));
+    put16(6, static_cast<uint32_t>(f.rows));
+    put16(8, 98);
+    for (size_t i = 0; i < f.stored.size(); ++i) {
+        const double v = f.stored[i];
+        if (v < -32768 || v > 65535 || v != std::floor(v))
+            throw FileError{"holds stored values beyond 16 bits, which .raw output cannot keep"};
+        put16(12 + 2 * i, static_cast<uint32_t>(static_cast<int64_t>(v)) & 0xFFFFu);
+    }
+    (void)file;
+    try {
+        WriteWhole(out, [&](FILE* fp) { return std::fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size(); });
+    } catch (const std::runtime_error& e) {
+        throw FileError{std::string("cannot write the pixels: ") + e.what()};
+    }
+}
+
 }  // namespace
 
 int RunConvert(const std::string& file, const std::string& out, const ReadRequest& request,
@@ -64,20 +176,14 @@ int RunConvert(const std::string& file, const std::string& out, const ReadReques
 {
     try {
         const Format format = ResolveFormat(file, request);
-        const SliceImage image = ReadForRendering(file, format, request, render.half, nullptr);
-        if (Extension(out) == ".raw") {
-            try {
-                SaveRawPixels(image, out);
-            } catch (const FileError& e) {
-                ReportFileError(out, e.message);
-                return 1;
-            }
-            return 0;
-        }
-        const GrayWindow window = render.window ? *render.window : GrayWindow{image.minimum, image.maximum};
-        const Gray8 g = Render(image, render, window);
+        const quarn::Image image = ReadImageOf(file, format, request);
+        Frame f = TakeFrame(image, ChosenFrame(file, image, render.frame));
+        if (render.half) Halve(f);
         try {
-            Write(g, out);
+            if (Extension(out) == ".raw")
+                WriteStoredValues(file, f, out);
+            else
+                Write(RenderFrame(file, f, render, nullptr), out);
         } catch (const FileError& e) {
             ReportFileError(out, e.message);
             return 1;
@@ -94,27 +200,30 @@ int RunMontage(const std::vector<std::string>& paths, const std::string& out, co
 {
     struct Entry {
         std::string path;
-        int imageNumber = 0;
-        SliceImage image;
+        int instance = 0;
+        std::unique_ptr<quarn::Image> image;
+        Frame frame;
     };
     std::vector<Entry> slices;
     int status = 0;
-    for (const FileEntry& f : ExpandPaths(paths)) {
+    for (const FileEntry& fe : ExpandPaths(paths)) {
         try {
             Format format;
             try {
-                format = ResolveFormat(f.path, request);
+                format = ResolveFormat(fe.path, request);
             } catch (const FileError&) {
-                if (f.inFolder && DetectFormat(f.path) == Format::Unknown) continue;
+                if (fe.inFolder && DetectFormat(fe.path) == Format::Unknown) continue;
                 throw;
             }
             Entry e;
-            e.path = f.path;
-            e.image = ReadForRendering(f.path, format, request, render.half, &e.imageNumber);
-            e.image.slice.reset();  // the pixels are kept; the slice itself is not needed
+            e.path = fe.path;
+            e.image = std::make_unique<quarn::Image>(ReadImageOf(fe.path, format, request));
+            e.instance = e.image->instanceNumber.value_or(0);
+            e.frame = TakeFrame(*e.image, ChosenFrame(fe.path, *e.image, render.frame));
+            if (render.half) Halve(e.frame);
             slices.push_back(std::move(e));
         } catch (const FileError& e) {
-            ReportFileError(f.path, e.message);
+            ReportFileError(fe.path, e.message);
             status = 1;
         }
     }
@@ -122,21 +231,28 @@ int RunMontage(const std::vector<std::string>& paths, const std::string& out, co
         std::fprintf(stderr, "quarn: no slice could be read for the montage\n");
         return 1;
     }
-    std::stable_sort(slices.begin(), slices.end(),
-                     [](const Entry& a, const Entry& b) { return a.imageNumber < b.imageNumber; });
+    std::stable_sort(slices.begin(), slices.end(), [](const Entry& a, const Entry& b) { return a.instance < b.instance; });
+    // One window for every tile: the one given, or all tiles' range.
     GrayWindow window;
-    if (render.window) {
-        window = *render.window;
-    } else {
-        window.low = slices[0].image.minimum;
-        window.high = slices[0].image.maximum;
+    const GrayWindow* shared = nullptr;
+    if (!render.fileWindow) {
+        window = WindowFor(slices[0].path, slices[0].frame, render);
         for (const Entry& e : slices) {
-            window.low = std::min(window.low, e.image.minimum);
-            window.high = std::max(window.high, e.image.maximum);
+            const GrayWindow w = WindowFor(e.path, e.frame, render);
+            window.low = std::min(window.low, w.low);
+            window.high = std::max(window.high, w.high);
         }
+        shared = &window;
     }
     std::vector<Gray8> tiles;
-    for (const Entry& e : slices) tiles.push_back(Render(e.image, render, window));
+    for (Entry& e : slices) {
+        try {
+            tiles.push_back(RenderFrame(e.path, e.frame, render, shared));
+        } catch (const FileError& err) {
+            ReportFileError(e.path, err.message);
+            return 1;
+        }
+    }
     if (columns < 1) columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(tiles.size()))));
     try {
         Write(Montage(tiles, columns), out);
@@ -146,7 +262,7 @@ int RunMontage(const std::vector<std::string>& paths, const std::string& out, co
     }
     std::printf("%s: %zu slices", out.c_str(), slices.size());
     for (size_t i = 0; i < slices.size(); ++i)
-        std::printf("%s %s (image %d)", i ? "," : ":", slices[i].path.c_str(), slices[i].imageNumber);
+        std::printf("%s %s (image %d)", i ? "," : ":", slices[i].path.c_str(), slices[i].instance);
     std::printf("\n");
     return status;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Quarn.h"
+#include "QuarnImage.h"
 
 namespace tool {
 
@@ -24,11 +25,11 @@ struct FileError {
     std::string message;
 };
 
-// Looks at the file's bytes: "DICM" at byte 128 (DICOM part 10), "IMGF" at
-// byte 0 (GE Genesis / Signa, read as Genesis), "SIEMENS" at byte 96 of a
-// file of at least 6144 bytes (Siemens), or an ACR-NEMA element stream at
-// byte 0. Throws FileError for folders, missing, unreadable and empty files.
+// The library's probe: the format the file's bytes show. Throws FileError
+// for folders, missing, unreadable and empty files.
 Format DetectFormat(const std::string& path);
+Format FromProbe(quarn::Format f);
+quarn::Format ToLibrary(Format f);
 
 // How the user wants files read: a forced format and the raw geometry.
 struct ReadRequest {

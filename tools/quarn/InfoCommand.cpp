@@ -1,5 +1,6 @@
 // quarn info: the format, header record, slice information, position and
 // pixel range of each file, as text or JSON.
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 
@@ -77,6 +78,87 @@ std::string FormatLine(Format f, const ReadRequest& request)
     return line;
 }
 
+std::string Num(double v)
+{
+    char b[40];
+    std::snprintf(b, sizeof b, "%.10g", v);
+    return b;
+}
+
+template <class T, class F>
+std::string Said(const std::optional<T>& v, F show)
+{
+    return v ? show(*v) : std::string("not in the file");
+}
+
+// What the file says, for people.
+std::string ImageText(const quarn::Image& im)
+{
+    const auto num = [](double v) { return Num(v); };
+    const auto mm = [](double v) { return Num(v) + " mm"; };
+    const auto text = [](const std::string& v) { return v; };
+    std::string t = "Image (what the file says):\n";
+    t += "  Rows x columns: " + std::to_string(im.rows) + " x " + std::to_string(im.columns) + "\n";
+    t += "  Number of frames: " + Said(im.numberOfFrames, num) + "\n";
+    t += "  Pixel spacing (row, column): " +
+         Said(im.pixelSpacing, [](const std::array<double, 2>& a) { return Num(a[0]) + " x " + Num(a[1]) + " mm"; }) +
+         "\n";
+    t += "  Slice thickness: " + Said(im.sliceThickness, mm) + "\n";
+    t += "  Spacing between slices: " + Said(im.spacingBetweenSlices, mm) + "\n";
+    t += "  Image position: " +
+         Said(im.imagePosition,
+              [](const std::array<double, 3>& a) { return Num(a[0]) + ", " + Num(a[1]) + ", " + Num(a[2]) + " mm"; }) +
+         "\n";
+    t += "  Image orientation: " + Said(im.imageOrientation, [](const std::array<double, 6>& a) {
+             std::string o;
+             for (size_t i = 0; i < 6; ++i) o += (i ? ", " : "") + Num(a[i]);
+             return o;
+         }) + "\n";
+    t += "  Instance number: " + Said(im.instanceNumber, num) + "\n";
+    t += "  Series: " + Said(im.seriesNumber, num) + ", " + Said(im.seriesDescription, text) + ", UID " +
+         Said(im.seriesInstanceUID, text) + "\n";
+    t += "  Bits allocated / stored: " + std::to_string(im.bitsAllocated) + " / " + std::to_string(im.bitsStored) +
+         ", " + (im.pixelRepresentation ? "signed" : "unsigned") + "\n";
+    t += "  Photometric interpretation: " + Said(im.photometricInterpretation, text) + "\n";
+    t += "  Rescale slope / intercept: " + Said(im.rescaleSlope, num) + " / " + Said(im.rescaleIntercept, num) + "\n";
+    t += "  Window centre / width: " + Said(im.windowCenter, num) + " / " + Said(im.windowWidth, num) + "\n";
+    std::string ts = "not in the file";
+    if (im.transferSyntaxUID) {
+        const char* name = quarn::TransferSyntaxName(*im.transferSyntaxUID);
+        ts = *im.transferSyntaxUID + (name ? std::string(" (") + name + ")" : "");
+    }
+    t += "  Transfer syntax: " + ts + "\n";
+    const auto range = im.Range();
+    t += "  Stored values: " + Num(range.first) + " to " + Num(range.second) + " (" +
+         quarn::PixelTypeWord(im.pixelType) + ")\n";
+    return t;
+}
+
+// Values the legacy record shows that the file does not state, or states
+// otherwise: one warning each.
+void WarnAboutStandIns(const std::string& file, const quarn::Image& im, const ecRawHeaderInfo& h)
+{
+    auto warn = [&](const std::string& what) {
+        std::fprintf(stderr, "quarn: %s: warning: the legacy header record %s\n", file.c_str(), what.c_str());
+    };
+    if (!im.pixelSpacing) {
+        if (h.fSizePix != 0 || h.fSizePixY != 0)
+            warn("shows pixel size " + Num(h.fSizePix) + " x " + Num(h.fSizePixY) +
+                 " mm, which the file does not state");
+    } else if (std::abs(h.fSizePix - (*im.pixelSpacing)[0]) > 1e-6 ||
+               std::abs(h.fSizePixY - (*im.pixelSpacing)[1]) > 1e-6) {
+        warn("shows pixel size " + Num(h.fSizePix) + " x " + Num(h.fSizePixY) + " mm; the file says " +
+             Num((*im.pixelSpacing)[0]) + " (rows) x " + Num((*im.pixelSpacing)[1]) + " (columns) mm");
+    }
+    if (!im.sliceThickness && h.fSliceThickness != 0)
+        warn("shows slice thickness " + Num(h.fSliceThickness) + " mm, which the file does not state");
+    if (!im.spacingBetweenSlices && h.fSliceSpacing != 0 && im.format != quarn::Format::Raw)
+        warn("shows slice spacing " + Num(h.fSliceSpacing) + " mm, which the file does not state");
+    if (!im.instanceNumber && h.iImageNum != 0 && im.format != quarn::Format::Raw)
+        warn("shows image number " + std::to_string(h.iImageNum) + ", which the file does not state");
+    if (im.frames > 1) warn("describes frame 1 only; the file holds " + std::to_string(im.frames) + " frames");
+}
+
 }  // namespace
 
 int RunInfo(const std::vector<std::string>& files, const ReadRequest& request, bool json)
@@ -93,32 +175,38 @@ int RunInfo(const std::vector<std::string>& files, const ReadRequest& request, b
             j["format"] = FormatWord(format);
             j["description"] = FormatLine(format, request);
             text += "File: " + file + "\nFormat: " + FormatLine(format, request) + "\n";
-            const HeaderRecord rec = ReadHeader(file, format, request);
-            const ecRawHeaderInfo& h = rec.header;
-            text += "Header record:\n" + h.ecRawHeaderInfo::Ascii(0);
-            text += "Pixel data offset: " + std::to_string(rec.header.iImageOffset) + "\n";
-            j["header"] = HeaderJson(h);
-            j["compact"] = h.ecRawHeaderInfo::Ascii(1);
-            j["pixel_data_offset"] = rec.header.iImageOffset;
-            if (rec.hasPosition) {
-                text += "Position:\n" + rec.header.Position.Ascii(0);
-                if (!rec.header.Position.sOrientation.empty()) text += "\n";
-                j["position"] = PositionJson(rec.header.Position);
+            const quarn::Image image = ReadImageOf(file, format, request);
+            j["image"] = nlohmann::json::parse(quarn::ImageJson(image));
+            text += ImageText(image);
+            const auto range = image.Range();
+            j["pixels"] = {{"columns", image.columns}, {"rows", image.rows},         {"frames", image.frames},
+                           {"type", quarn::PixelTypeWord(image.pixelType)},           {"minimum", range.first},
+                           {"maximum", range.second}};
+            // The legacy record beside it, where the legacy readers can make one.
+            j["header"] = nullptr;
+            try {
+                const HeaderRecord rec = ReadHeader(file, format, request);
+                const ecRawHeaderInfo& h = rec.header;
+                text += "Legacy header record:\n" + h.ecRawHeaderInfo::Ascii(0);
+                text += "Pixel data offset: " + std::to_string(rec.header.iImageOffset) + "\n";
+                j["header"] = HeaderJson(h);
+                j["compact"] = h.ecRawHeaderInfo::Ascii(1);
+                j["pixel_data_offset"] = rec.header.iImageOffset;
+                if (rec.hasPosition) {
+                    text += "Position:\n" + rec.header.Position.Ascii(0);
+                    if (!rec.header.Position.sOrientation.empty()) text += "\n";
+                    j["position"] = PositionJson(rec.header.Position);
+                }
+                if (rec.hasInformation) {
+                    text += "Slice information:\n" + rec.information.Ascii(0);
+                    j["slice_information"] = InformationJson(rec.information);
+                }
+                WarnAboutStandIns(file, image, h);
+            } catch (const FileError& e) {
+                std::fprintf(stderr, "quarn: %s: note: no legacy header record: %s\n", file.c_str(),
+                             e.message.c_str());
+                text += "Legacy header record: none (" + e.message + ")\n";
             }
-            if (rec.hasInformation) {
-                text += "Slice information:\n" + rec.information.Ascii(0);
-                j["slice_information"] = InformationJson(rec.information);
-            }
-            const SliceImage image = ReadSlice(file, format, request, 0);
-            char line[200];
-            std::snprintf(line, sizeof line, "Pixels: %d x %d %s, minimum %g, maximum %g\n", image.cols, image.rows,
-                          PixelTypeWord(image.dataType).c_str(), image.minimum, image.maximum);
-            text += line;
-            j["pixels"] = {{"columns", image.cols},
-                           {"rows", image.rows},
-                           {"type", PixelTypeWord(image.dataType)},
-                           {"minimum", image.minimum},
-                           {"maximum", image.maximum}};
         } catch (const FileError& e) {
             ReportFileError(file, e.message);
             j["error"] = e.message;

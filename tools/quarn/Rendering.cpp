@@ -1,6 +1,8 @@
 #include "Rendering.h"
 
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -57,14 +59,17 @@ Gray8 Rotate(const Gray8& in, int degrees)
     const bool swap = degrees == 90 || degrees == 270;
     out.width = swap ? in.height : in.width;
     out.height = swap ? in.width : in.height;
+    out.channels = in.channels;
     out.pixels.resize(in.pixels.size());
+    const size_t c = static_cast<size_t>(in.channels);
     for (int y = 0; y < in.height; ++y) {
         for (int x = 0; x < in.width; ++x) {
             int nx = x, ny = y;
             if (degrees == 90) { nx = in.height - 1 - y; ny = x; }
             else if (degrees == 180) { nx = in.width - 1 - x; ny = in.height - 1 - y; }
             else if (degrees == 270) { nx = y; ny = in.width - 1 - x; }
-            out.pixels[static_cast<size_t>(ny) * out.width + nx] = in.pixels[static_cast<size_t>(y) * in.width + x];
+            std::memcpy(&out.pixels[(static_cast<size_t>(ny) * out.width + nx) * c],
+                        &in.pixels[(static_cast<size_t>(y) * in.width + x) * c], c);
         }
     }
     return out;
@@ -78,7 +83,9 @@ Gray8 Flip(const Gray8& in, char axis)
         for (int x = 0; x < in.width; ++x) {
             const int sx = axis == 'h' ? in.width - 1 - x : x;
             const int sy = axis == 'v' ? in.height - 1 - y : y;
-            out.pixels[static_cast<size_t>(y) * in.width + x] = in.pixels[static_cast<size_t>(sy) * in.width + sx];
+            const size_t c = static_cast<size_t>(in.channels);
+            std::memcpy(&out.pixels[(static_cast<size_t>(y) * in.width + x) * c],
+                        &in.pixels[(static_cast<size_t>(sy) * in.width + sx) * c], c);
         }
     }
     return out;
@@ -88,25 +95,63 @@ Gray8 Montage(const std::vector<Gray8>& images, int columns)
 {
     Gray8 out;
     if (images.empty() || columns < 1) return out;
-    int cellW = 0, cellH = 0;
+    int cellW = 0, cellH = 0, channels = 1;
     for (const Gray8& g : images) {
         cellW = std::max(cellW, g.width);
         cellH = std::max(cellH, g.height);
+        channels = std::max(channels, g.channels);
     }
     const int n = static_cast<int>(images.size());
     const int cols = std::min(columns, n);
     const int rows = (n + cols - 1) / cols;
     out.width = cols * cellW;
     out.height = rows * cellH;
-    out.pixels.assign(static_cast<size_t>(out.width) * static_cast<size_t>(out.height), 0);
+    out.channels = channels;
+    const size_t c = static_cast<size_t>(channels);
+    out.pixels.assign(static_cast<size_t>(out.width) * static_cast<size_t>(out.height) * c, 0);
     for (int i = 0; i < n; ++i) {
         const Gray8& g = images[static_cast<size_t>(i)];
         const int x0 = (i % cols) * cellW, y0 = (i / cols) * cellH;
         for (int y = 0; y < g.height; ++y)
-            std::memcpy(&out.pixels[static_cast<size_t>(y0 + y) * out.width + x0],
-                        &g.pixels[static_cast<size_t>(y) * g.width], static_cast<size_t>(g.width));
+            for (int x = 0; x < g.width; ++x)
+                for (size_t k = 0; k < c; ++k)  // a gray tile fills every channel
+                    out.pixels[(static_cast<size_t>(y0 + y) * out.width + x0 + x) * c + k] =
+                        g.pixels[(static_cast<size_t>(y) * g.width + x) * static_cast<size_t>(g.channels) +
+                                 (g.channels == 1 ? 0 : k)];
     }
     return out;
+}
+
+void WriteWhole(const std::string& path, const std::function<bool(FILE*)>& write)
+{
+    const size_t slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    std::string temp = dir + "/.quarn-XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) throw std::runtime_error(std::string("cannot create a file in ") + dir + ": " + std::strerror(errno));
+    FILE* fp = ::fdopen(fd, "wb");
+    if (!fp) {
+        const int err = errno;
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw std::runtime_error(std::strerror(err));
+    }
+    bool ok = write(fp);
+    ok = std::fflush(fp) == 0 && ok;
+    ok = ::fsync(::fileno(fp)) == 0 && ok;
+    const int err = errno;
+    ok = std::fclose(fp) == 0 && ok;
+    if (ok) {
+        // A new file gets the permissions any other new file would get.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::chmod(temp.c_str(), 0666 & ~mask);
+    }
+    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+        const int why = ok ? errno : err;
+        ::unlink(temp.c_str());
+        throw std::runtime_error(std::string("write failed: ") + std::strerror(why ? why : EIO));
+    }
 }
 
 namespace {
@@ -114,11 +159,9 @@ namespace {
 struct PngWriteState {
     png_structp png = nullptr;
     png_infop info = nullptr;
-    FILE* fp = nullptr;
     ~PngWriteState()
     {
         if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
-        if (fp) std::fclose(fp);
     }
 };
 
@@ -137,7 +180,7 @@ bool WritePngRows(png_structp png, png_infop info, const Gray8& image, png_bytep
 {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
-                 PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+                 image.channels == 3 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     png_write_image(png, rows);
     png_write_end(png, nullptr);
@@ -150,32 +193,29 @@ void WritePng(const Gray8& image, const std::string& path)
 {
     if (image.width < 1 || image.height < 1) throw std::runtime_error("nothing to write");
     std::string error = "libpng failed";
-    PngWriteState st;
-    st.fp = std::fopen(path.c_str(), "wb");
-    if (!st.fp) throw std::runtime_error(std::strerror(errno));
-    st.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, PngError, PngWarning);
-    if (!st.png) throw std::runtime_error("libpng could not start");
-    st.info = png_create_info_struct(st.png);
-    if (!st.info) throw std::runtime_error("libpng could not start");
-    png_init_io(st.png, st.fp);
-    std::vector<png_bytep> rows(static_cast<size_t>(image.height));
-    for (int y = 0; y < image.height; ++y)
-        rows[static_cast<size_t>(y)] = const_cast<png_bytep>(&image.pixels[static_cast<size_t>(y) * image.width]);
-    if (!WritePngRows(st.png, st.info, image, rows.data())) throw std::runtime_error(error);
-    FILE* fp = st.fp;
-    st.fp = nullptr;
-    if (std::fclose(fp) != 0) throw std::runtime_error(std::strerror(errno));
+    WriteWhole(path, [&](FILE* fp) {
+        PngWriteState st;
+        st.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, PngError, PngWarning);
+        if (!st.png) return false;
+        st.info = png_create_info_struct(st.png);
+        if (!st.info) return false;
+        png_init_io(st.png, fp);
+        std::vector<png_bytep> rows(static_cast<size_t>(image.height));
+        const size_t stride = static_cast<size_t>(image.width) * static_cast<size_t>(image.channels);
+        for (int y = 0; y < image.height; ++y)
+            rows[static_cast<size_t>(y)] = const_cast<png_bytep>(&image.pixels[static_cast<size_t>(y) * stride]);
+        return WritePngRows(st.png, st.info, image, rows.data());
+    });
 }
 
 void WritePgm(const Gray8& image, const std::string& path)
 {
     if (image.width < 1 || image.height < 1) throw std::runtime_error("nothing to write");
-    FILE* fp = std::fopen(path.c_str(), "wb");
-    if (!fp) throw std::runtime_error(std::strerror(errno));
-    bool ok = std::fprintf(fp, "P5\n%d %d\n255\n", image.width, image.height) > 0;
-    ok = ok && std::fwrite(image.pixels.data(), 1, image.pixels.size(), fp) == image.pixels.size();
-    ok = (std::fclose(fp) == 0) && ok;
-    if (!ok) throw std::runtime_error("write failed");
+    if (image.channels != 1) throw std::runtime_error("a colour picture needs .png");
+    WriteWhole(path, [&](FILE* fp) {
+        return std::fprintf(fp, "P5\n%d %d\n255\n", image.width, image.height) > 0 &&
+               std::fwrite(image.pixels.data(), 1, image.pixels.size(), fp) == image.pixels.size();
+    });
 }
 
 }  // namespace tool

@@ -4,14 +4,18 @@
 #define QUARN_TOOL_RENDERING_H
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace tool {
 
+// An 8-bit picture: gray (one channel) or RGB (three, interleaved).
 struct Gray8 {
     int width = 0;
     int height = 0;
+    int channels = 1;
     std::vector<uint8_t> pixels;  // row by row
 };
 
@@ -38,9 +42,17 @@ Gray8 Flip(const Gray8& in, char axis);
 // and the rest black.
 Gray8 Montage(const std::vector<Gray8>& images, int columns);
 
-// Both throw std::runtime_error with the reason when the file cannot be written.
+// Both throw std::runtime_error with the reason when the file cannot be
+// written. The picture goes to a temporary file beside `path`, renamed over
+// it only when complete: a failed write leaves nothing behind, and a file
+// that was there keeps its bytes. PGM takes gray pictures only.
 void WritePng(const Gray8& image, const std::string& path);
 void WritePgm(const Gray8& image, const std::string& path);
+
+// Writes a file through `write` (given the open temporary stream; false when
+// a write failed) to a temporary file beside `path`, and renames it over
+// `path` only when everything reached it. Throws std::runtime_error.
+void WriteWhole(const std::string& path, const std::function<bool(FILE*)>& write);
 
 }  // namespace tool
 

@@ -22,6 +22,32 @@ const char* const kGenesisRefused = "the Genesis reader could not read the file 
 
 }  // namespace
 
+quarn::Image ReadImageOf(const std::string& path, Format format, const ReadRequest& request, bool pixels)
+{
+    quarn::ReadOptions options;
+    options.format = ToLibrary(format);
+    options.pixels = pixels;
+    if (request.raw) {
+        const ecRawHeaderInfo& h = *request.raw;
+        quarn::RawLayout raw;
+        raw.rows = h.iNumPixY;
+        raw.columns = h.iNumPix;
+        raw.pixelType = h.DataType == ecBaseData::UnsignedChar ? quarn::PixelType::U8
+                        : h.DataType == ecBaseData::Float     ? quarn::PixelType::F32
+                                                              : quarn::PixelType::S16;
+        raw.bigEndian = request.rawType == MriRaw16Swapped;
+        raw.offset = h.lDataOffset;
+        raw.pixelSpacing = std::array<double, 2>{h.fSizePixY, h.fSizePix};
+        raw.sliceThickness = h.fSliceThickness;
+        options.raw = raw;
+    }
+    try {
+        return quarn::ReadImage(path, options);
+    } catch (const quarn::Error& e) {
+        throw FileError{e.cause()};
+    }
+}
+
 HeaderRecord ReadHeader(const std::string& path, Format format, const ReadRequest& request)
 {
     HeaderRecord rec;

@@ -8,6 +8,7 @@
 
 #include "Formats.h"
 #include "Quarn.h"
+#include "QuarnImage.h"
 
 namespace tool {
 
@@ -18,6 +19,11 @@ struct HeaderRecord {
     bool hasInformation = false;
     bool hasPosition = false;           // DICOM files
 };
+
+// Reads `path` as `format` through the library's modern path: what the file
+// says, with its pixels unless `pixels` is false. Throws FileError with the
+// library's cause.
+quarn::Image ReadImageOf(const std::string& path, Format format, const ReadRequest& request, bool pixels = true);
 
 // Reads the header record of `path` read as `format`. Throws FileError with
 // the library's status code or ecError text when it cannot.

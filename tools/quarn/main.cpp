@@ -121,11 +121,15 @@ tool::ReadRequest MakeRequest(const RawOptions& o)
     return r;
 }
 
-void AddRenderOptions(CLI::App* cmd, std::string& window, int& rotate, std::string& flip, bool& half)
+void AddRenderOptions(CLI::App* cmd, std::string& window, int& rotate, std::string& flip, bool& half, int& frame)
 {
     cmd->add_option("--window", window,
-                    "Gray window CENTER,WIDTH: CENTER - WIDTH/2 becomes black, CENTER + WIDTH/2 white "
-                    "(default: the pixels' minimum to maximum)")
+                    "Gray window CENTER,WIDTH in rescaled units (Hounsfield units for CT): CENTER - WIDTH/2 "
+                    "becomes black, CENTER + WIDTH/2 white; 'file' takes the file's own window (default: the "
+                    "frame's minimum to maximum)")
+        ->group("Rendering");
+    cmd->add_option("--frame", frame, "Multi-frame files: the frame to show, counted from 1 (default 1)")
+        ->check(CLI::Range(1, 1 << 30))
         ->group("Rendering");
     cmd->add_option("--rotate", rotate, "Turn the picture clockwise by 90, 180 or 270 degrees")
         ->check(CLI::IsMember({0, 90, 180, 270}))
@@ -137,13 +141,16 @@ void AddRenderOptions(CLI::App* cmd, std::string& window, int& rotate, std::stri
         ->group("Rendering");
 }
 
-tool::RenderOptions MakeRender(const std::string& window, int rotate, const std::string& flip, bool half)
+tool::RenderOptions MakeRender(const std::string& window, int rotate, const std::string& flip, bool half, int frame)
 {
     tool::RenderOptions r;
-    if (!window.empty()) {
+    r.frame = frame;
+    if (window == "file") {
+        r.fileWindow = true;
+    } else if (!window.empty()) {
         tool::GrayWindow w;
         if (!tool::ParseWindow(window, w))
-            throw CLI::ValidationError("--window", "expects CENTER,WIDTH with a width above 0, e.g. 1000,2000");
+            throw CLI::ValidationError("--window", "expects CENTER,WIDTH with a width above 0, e.g. 40,400, or 'file'");
         r.window = w;
     }
     r.rotate = rotate;
@@ -170,7 +177,7 @@ int main(int argc, char** argv)
     bool json = false;
     double tolerance = -1;
     std::string window, flip;
-    int rotate = 0, columns = 0;
+    int rotate = 0, columns = 0, frame = 0;
     bool half = false;
 
     auto* info = app.add_subcommand("info", "Show each file's format, header record, slice information, "
@@ -189,11 +196,12 @@ int main(int argc, char** argv)
         ->check(CLI::NonNegativeNumber);
     AddReadOptions(scan, scanRaw);
 
-    auto* convert = app.add_subcommand("convert", "Write one slice as an 8-bit picture (.png, .pgm) or its pixels "
-                                                  "with a 12-byte header (.raw)");
+    auto* convert = app.add_subcommand("convert", "Write one slice (one frame) as an 8-bit picture (.png, .pgm; "
+                                                  "palette colour as RGB .png) or its stored values with a 12-byte "
+                                                  "header (.raw)");
     convert->add_option("FILE", convertFile, "Slice file")->required();
     convert->add_option("-o,--output", convertOut, "Output file: OUT.png, OUT.pgm or OUT.raw")->required();
-    AddRenderOptions(convert, window, rotate, flip, half);
+    AddRenderOptions(convert, window, rotate, flip, half, frame);
     AddReadOptions(convert, convertRaw);
 
     auto* montage = app.add_subcommand("montage", "Put the slices of a series, sorted by image number, in one grid "
@@ -201,7 +209,7 @@ int main(int argc, char** argv)
     montage->add_option("PATH", montagePaths, "Slice files or folders")->required();
     montage->add_option("-o,--output", montageOut, "Output file: OUT.png or OUT.pgm")->required();
     montage->add_option("--columns", columns, "Cells per row (default: a square grid)")->check(CLI::Range(1, 1000));
-    AddRenderOptions(montage, window, rotate, flip, half);
+    AddRenderOptions(montage, window, rotate, flip, half, frame);
     AddReadOptions(montage, montageRaw);
 
     try {
@@ -213,17 +221,17 @@ int main(int argc, char** argv)
             return tool::RunScan(scanPaths, MakeRequest(scanRaw), tol);
         }
         if (*convert) {
-            const tool::RenderOptions render = MakeRender(window, rotate, flip, half);
+            const tool::RenderOptions render = MakeRender(window, rotate, flip, half, frame);
             const std::string ext = std::filesystem::path(convertOut).extension().string();
             if (ext != ".png" && ext != ".pgm" && ext != ".raw")
                 throw CLI::ValidationError("--output", "must end in .png, .pgm or .raw");
-            if (ext == ".raw" && (render.window || render.rotate || render.flip))
+            if (ext == ".raw" && (render.window || render.fileWindow || render.rotate || render.flip))
                 throw CLI::ValidationError("--output", ".raw keeps the pixel values: --window, --rotate and --flip "
                                                        "apply to pictures only");
             return tool::RunConvert(convertFile, convertOut, MakeRequest(convertRaw), render);
         }
         if (*montage) {
-            const tool::RenderOptions render = MakeRender(window, rotate, flip, half);
+            const tool::RenderOptions render = MakeRender(window, rotate, flip, half, frame);
             const std::string ext = std::filesystem::path(montageOut).extension().string();
             if (ext != ".png" && ext != ".pgm") throw CLI::ValidationError("--output", "must end in .png or .pgm");
             return tool::RunMontage(montagePaths, montageOut, MakeRequest(montageRaw), render, columns);
