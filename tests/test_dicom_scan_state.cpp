@@ -27,42 +27,6 @@ TEST(DicomSliceType, DominantAxesOfRowAndColumn)
     EXPECT_EQ(reserved, 77u);
 }
 
-TEST(DicomScanState, MarksKeywordsAndRequiredValues)
-{
-    InitDicomFieldTable();
-    EXPECT_TRUE(bDicomFieldTableReady);
-    EXPECT_STREQ(DicomFieldName[kDicomImageNumber], "IM_NUM");
-    EXPECT_STREQ(DicomFieldName[kDicomExtraSliceGap], "EXTRA_SLICE_GAP");
-    for (int slot : {0, 26, 27, 28, 33}) EXPECT_STREQ(DicomFieldName[slot], "*Unused DICOM*");
-
-    ClearDicomFieldFlags();
-    EXPECT_FALSE(RequiredDicomValuesSet(false));
-    for (int slot : {kDicomRows, kDicomColumns, kDicomSliceThickness}) DicomFieldFound[slot] = true;
-    EXPECT_FALSE(RequiredDicomValuesSet(false));
-    DicomFieldFound[kDicomPixelSpacing] = true;
-    EXPECT_TRUE(RequiredDicomValuesSet(false));
-    EXPECT_FALSE(RequiredDicomValuesSet(true));
-    DicomFieldFound[kDicomOrientation] = true;
-    EXPECT_TRUE(RequiredDicomValuesSet(true));
-    DicomFieldFound[kDicomColumns] = false;
-    EXPECT_FALSE(RequiredDicomValuesSet(true));
-
-    // Clearing keeps the keywords and the Siemens values; the reset the
-    // element reader does points the keywords back at the placeholder and a
-    // second Init does not refill them.
-    iExtraSlice = 17;
-    ClearDicomFieldFlags();
-    EXPECT_STREQ(DicomFieldName[kDicomRows], "NROWS");
-    EXPECT_EQ(iExtraSlice, 17);
-    DicomFieldFound[kDicomFov] = true;
-    ResetDicomFieldState();
-    EXPECT_FALSE(DicomFieldFound[kDicomFov]);
-    EXPECT_STREQ(DicomFieldName[kDicomRows], "*Unused DICOM*");
-    EXPECT_TRUE(bDicomFieldTableReady);
-    InitDicomFieldTable();
-    EXPECT_STREQ(DicomFieldName[kDicomRows], "*Unused DICOM*");
-}
-
 TEST(DicomScanState, AReadMarksWhatItFoundInThatFileOnly)
 {
     testutil::TempDir dir;
