@@ -108,40 +108,6 @@ TEST(DisplaySlice, RawReadsHoldThePixelsOfPlainReads)
               "? Unable to open raw mri file <" + path + "> status = -53");
 }
 
-TEST(DisplaySlice, ResizeKeepsBothViewsLargeEnough)
-{
-    testutil::TempDir dir;
-    const std::string path = dir.file("s.raw");
-    testutil::WriteFile(path, std::vector<unsigned char>(64 * 64 * 2, 3));
-    ecRawHeaderInfo h = testutil::RawRecord(64, 64, 98);
-    ecMriSliceImg<short> s(path.c_str(), MriRaw16, &h, 0, nullptr);
-    EXPECT_FALSE(s.Resize(15, 256, 0));
-    EXPECT_FALSE(s.Resize(256, 1025, 0));
-    EXPECT_EQ(s.GetNumCols(), 64);
-    EXPECT_EQ(s.GetPixels()[0], 0x0303);
-    for (auto size : {std::pair<int, int>{320, 256}, {16, 16}, {1024, 16}, {40, 500}}) {
-        ASSERT_TRUE(s.Resize(size.first, size.second, 0));
-        EXPECT_EQ(s.GetNumCols(), size.first);
-        EXPECT_EQ(s.GetNumRows(), size.second);
-        EXPECT_EQ(s.GetPixels(), s.GetImagePixels());
-        EXPECT_EQ(s.GetImageWidth(), size.first);
-        // Every pixel of both views is writable (the sanitizer build checks).
-        short* const* rows = s.GetImageRows();
-        for (int r = 0; r < size.second; ++r) {
-            EXPECT_EQ(s.GetRowPointers()[r], rows[r]);
-            for (int c = 0; c < size.first; ++c) rows[r][c] = static_cast<short>(r + c);
-        }
-        std::vector<short> out(static_cast<size_t>(size.first * size.second));
-        EXPECT_EQ(s.GetImageData(out.data(), static_cast<int>(out.size()), 0), size.first * size.second);
-        EXPECT_EQ(out.back(), static_cast<short>(size.first + size.second - 2));
-    }
-    ecMriSliceImg<short> empty;
-    EXPECT_EQ(MessageOf([&] { empty.Resize(256, 256, 0); }), "ecMriSliceImg<T>::Resize - no slice data");
-    EXPECT_EQ(empty.SetMaxMinValues(0), -1);
-    EXPECT_EQ(empty.GetDisplayImage(), nullptr);
-    EXPECT_EQ(empty.GetConvertData(), nullptr);
-}
-
 TEST(DisplaySlice, WindowRotateAndSaveThroughTheSlice)
 {
     testutil::TempDir dir;

@@ -54,34 +54,3 @@ TEST(SliceObjects, HeaderRecordHeldBySlice)
     EXPECT_EQ(s.SetRawHeaderInfo(rec, 0), 1);
     EXPECT_EQ(s.GetRawHeaderInfo()->iNumPix, 64);
 }
-
-TEST(SliceObjects, StorageSetUpModes)
-{
-    StorageSlice<short> s;
-    EXPECT_EQ(s.SetupStorage(nullptr, 0, nullptr), -1);
-    ecRawHeaderInfo invalid;
-    EXPECT_EQ(s.SetupStorage(&invalid, 0, nullptr), -1);
-    ecRawHeaderInfo h = testutil::RawRecord(256, 256, 0);
-    EXPECT_EQ(s.SetupStorage(&h, 0x10000, nullptr), 16384);
-    EXPECT_EQ(s.GetNumRows(), 128);
-    EXPECT_EQ(s.GetNumCols(), 128);
-    EXPECT_TRUE(s.OwnsData());
-    EXPECT_EQ(s.SetupStorage(&h, 0, nullptr), -5);
-    std::vector<short> mine(256 * 256);
-    EXPECT_EQ(s.SetupStorage(&h, 0, mine.data()), -5);  // it owns its buffer
-
-    StorageSlice<short> c;
-    std::vector<short> first(64 * 32), second(64 * 32);
-    ecRawHeaderInfo small = testutil::RawRecord(64, 32, 0);
-    EXPECT_EQ(c.SetupStorage(&small, 0, first.data()), 2048);
-    EXPECT_FALSE(c.OwnsData());
-    short* const* table = c.GetRowPointers();
-    EXPECT_EQ(table[31], first.data() + 31 * 64);
-    EXPECT_EQ(c.SetupStorage(&small, 0, second.data()), 2048);
-    EXPECT_EQ(c.GetPixels(), second.data());
-    EXPECT_EQ(c.GetRowPointers()[31], second.data() + 31 * 64);
-    ecRawHeaderInfo taller = testutil::RawRecord(16, 40, 0);
-    EXPECT_EQ(c.SetupStorage(&taller, 0, first.data()), 640);
-    EXPECT_EQ(c.GetRowPointers()[39], first.data() + 39 * 16);
-    EXPECT_EQ(c.SetupStorage(&small, 0, nullptr), -5);
-}
