@@ -46,6 +46,7 @@ unknown-format|1|not a file of a known format|info "$r"
 raw-options-on-dicom|1|raw geometry applies only to raw files|info --header "$s/raw/ramp16.hdr" "$d"
 dicom-read-as-siemens|1|slice_a.dcm|convert --format siemens "$d" -o "$tmp/x.png"
 truncated-siemens|1||info "$tmp/short.ima"
+nema-stream|0||info "$s/dicom/acr_nema_ramp.img"
 TABLE
 # One bad file among good ones: reported, the others still listed.
 check info-one-bad 1 "$quarn" info "$s/dicom/series/slice_a.dcm" "$tmp/none.dcm" "$s/ge/ramp.imgf"
