@@ -7,7 +7,7 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd); root=$(cd "$here/../.." && pwd)
 work=${WORK:-$(mktemp -d)}; tree=$work/tree; build=$work/build; log=$work/log
 mkdir -p "$tree"
-tar -C "$root" --exclude="./build*" --exclude=./.git -cf - . | tar -C "$tree" -xmf -
+tar -C "$root" --exclude="./build*" --exclude=./.git -cf - . | tar -C "$tree" -xf -
 cmake -S "$tree" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_LINK_DEPENDS_NO_SHARED=ON >"$log" 2>&1 &&
   cmake --build "$build" -j2 >>"$log" 2>&1 &&
   ctest --test-dir "$build" -j2 --timeout 120 >>"$log" 2>&1 </dev/null ||
