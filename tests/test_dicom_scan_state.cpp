@@ -28,42 +28,6 @@ TEST(DicomSliceType, DominantAxesOfRowAndColumn)
     EXPECT_EQ(reserved, 77u);
 }
 
-TEST(DicomScanState, MarksKeywordsAndRequiredValues)
-{
-    InitDicomFieldTable();
-    EXPECT_TRUE(DicomState().tableReady);
-    EXPECT_STREQ(DicomState().name[kDicomImageNumber], "IM_NUM");
-    EXPECT_STREQ(DicomState().name[kDicomExtraSliceGap], "EXTRA_SLICE_GAP");
-    for (int slot : {0, 26, 27, 28, 33}) EXPECT_STREQ(DicomState().name[slot], "*Unused DICOM*");
-
-    ClearDicomFieldFlags();
-    EXPECT_FALSE(RequiredDicomValuesSet(false));
-    for (int slot : {kDicomRows, kDicomColumns, kDicomSliceThickness}) DicomState().found[slot] = true;
-    EXPECT_FALSE(RequiredDicomValuesSet(false));
-    DicomState().found[kDicomPixelSpacing] = true;
-    EXPECT_TRUE(RequiredDicomValuesSet(false));
-    EXPECT_FALSE(RequiredDicomValuesSet(true));
-    DicomState().found[kDicomOrientation] = true;
-    EXPECT_TRUE(RequiredDicomValuesSet(true));
-    DicomState().found[kDicomColumns] = false;
-    EXPECT_FALSE(RequiredDicomValuesSet(true));
-
-    // Clearing keeps the keywords and the Siemens values; the reset the
-    // element reader does points the keywords back at the placeholder and a
-    // second Init does not refill them.
-    DicomState().extraSlice = 17;
-    ClearDicomFieldFlags();
-    EXPECT_STREQ(DicomState().name[kDicomRows], "NROWS");
-    EXPECT_EQ(DicomState().extraSlice, 17);
-    DicomState().found[kDicomFov] = true;
-    ResetDicomFieldState();
-    EXPECT_FALSE(DicomState().found[kDicomFov]);
-    EXPECT_STREQ(DicomState().name[kDicomRows], "*Unused DICOM*");
-    EXPECT_TRUE(DicomState().tableReady);
-    InitDicomFieldTable();
-    EXPECT_STREQ(DicomState().name[kDicomRows], "*Unused DICOM*");
-}
-
 TEST(DicomScanState, AReadMarksWhatItFoundInThatFileOnly)
 {
     testutil::TempDir dir;

@@ -59,49 +59,6 @@ TEST_F(DicomSeries, SeekDicomHeaderClassifiesAndPositions)
     EXPECT_EQ(SeekDicomHeader(nullptr), -1);
 }
 
-TEST_F(DicomSeries, FillRawHeaderAcceptsAHeaderWithoutOrientation)
-{
-    testutil::TempDir dir;
-    const std::string path = dir.file("no_orientation.dcm");
-    dicomtest::Elements e = dicomtest::Elements().group(0x0008).text(0x0018, 0x0050, "4").size(32, 32)
-                                .text(0x0028, 0x0030, "0.9\\0.9").pixels(8);
-    testutil::WriteFile(path, e.bytes);
-    ecRawHeaderInfo alone, filled, h;
-    ASSERT_EQ(dicomtest::ReadOutcome(path, &alone), "1");
-    EXPECT_FALSE(alone.bIsValid);
-    EXPECT_EQ(alone.FileType, MriNone);
-    long offset = 0;
-    EXPECT_EQ(FillRawHeaderFromDicomFile(path.c_str(), &filled, &offset, 0), 1);
-    EXPECT_TRUE(filled.bIsValid);
-    EXPECT_EQ(filled.FileType, MriDicom);
-    EXPECT_EQ(offset, static_cast<long>(e.bytes.size()) - 8);
-
-    // Without slice thickness: not valid, no file type; codes pass through.
-    EXPECT_EQ(FillRawHeaderFromDicomFile(Dicom("itk/NoPreambleDicomTest.dcm").c_str(), &h, nullptr, 0), 1);
-    EXPECT_FALSE(h.bIsValid);
-    EXPECT_EQ(h.FileType, MriNone);
-    EXPECT_EQ(FillRawHeaderFromDicomFile(nullptr, &h, nullptr, 0), -3);
-    EXPECT_EQ(FillRawHeaderFromDicomFile(Dicom("pydicom/MR_small.dcm").c_str(), nullptr, nullptr, 0), -2);
-    EXPECT_EQ(FillRawHeaderFromDicomFile(dir.file("missing").c_str(), &h, nullptr, 0), -1);
-    EXPECT_THROW(FillRawHeaderFromDicomFile(Dicom("pydicom/rtstruct.dcm").c_str(), &h, nullptr, 0), ecError);
-}
-
-TEST_F(DicomSeries, PixelDepth)
-{
-    int frames = -1;
-    EXPECT_EQ(FindDICOM_PixelDepth(Dicom("pydicom/MR_small.dcm").c_str(), &frames), 16);
-    EXPECT_EQ(frames, 1);
-    EXPECT_EQ(FindDICOM_PixelDepth(Dicom("generated/filemeta_8bit_frames.dcm").c_str(), &frames), 8);
-    EXPECT_EQ(frames, 3);
-    EXPECT_EQ(FindDICOM_PixelDepth(Dicom("itk/OT-PAL-8-face.dcm").c_str(), nullptr), 8);
-    EXPECT_EQ(FindDICOM_PixelDepth(nullptr, &frames), -1);
-    EXPECT_EQ(FindDICOM_PixelDepth(Dicom("no such file").c_str(), &frames), -1);
-    testutil::TempDir dir;
-    testutil::WriteFile(dir.file("nobits.dcm"), dicomtest::Elements().group(0x0008).pixels(2).bytes);
-    EXPECT_EQ(FindDICOM_PixelDepth(dir.file("nobits.dcm").c_str(), nullptr), -20);
-    EXPECT_THROW(FindDICOM_PixelDepth(Dicom("pydicom/rtdose_1frame.dcm").c_str(), nullptr), ecError);
-}
-
 TEST_F(DicomSeries, ImageRangeOfRealSeries)
 {
     const auto ct = Files("pydicom/dicomdirtests/CT2/", {"17106", "17136", "17166", "17196"});
@@ -129,38 +86,6 @@ TEST_F(DicomSeries, ImageRangeOfRealSeries)
     EXPECT_EQ(Range(Files("pydicom/dicomdirtests/MR700/", {"4467", "4528", "4558"})), -1);
     EXPECT_EQ(headers.size(), 3u);
     EXPECT_EQ(CompareDicomHeaders(headers[0], headers[1], 0.0), 2);
-}
-
-TEST_F(DicomSeries, ImageRangeOfGeneratedSeries)
-{
-    EXPECT_EQ(Range({}), 0);
-    EXPECT_EQ(first, 32767);
-    EXPECT_EQ(last, -32768);
-    EXPECT_TRUE(headers.empty());
-
-    EXPECT_EQ(Range(Files("generated/", {"series_5.dcm", "series_3.dcm", "series_9.dcm"})), 3);
-    EXPECT_EQ(first, 3);
-    EXPECT_EQ(last, 9);
-    EXPECT_EQ(headers[0].iImageNum, 5);
-    EXPECT_EQ(headers[1].iImageNum, 3);
-
-    const auto close = Files("generated/", {"series_5.dcm", "series_spacing_1e-7.dcm"});
-    EXPECT_EQ(Range(close), -1);
-    bUseComparisonTolerance = true;
-    EXPECT_EQ(Range(close), 2);
-    dComparisonTolerance = 1e-8;
-    EXPECT_EQ(Range(close), -1);
-    bUseComparisonTolerance = false;
-
-    EXPECT_EQ(Range(Files("generated/", {"series_2048_columns.dcm", "series_5.dcm"})), -1025);
-    EXPECT_EQ(Range(Files("generated/", {"series_5.dcm", "series_3.dcm", "missing.dcm", "series_9.dcm"})), -101);
-    EXPECT_EQ(headers.size(), 2u);
-    EXPECT_EQ(first, 3);
-    EXPECT_EQ(last, 5);
-
-    // A file that cannot be parsed throws through; the earlier entries stay.
-    EXPECT_THROW(Range({Dicom("generated/series_5.dcm"), Dicom("pydicom/rtstruct.dcm")}), ecError);
-    EXPECT_EQ(headers.size(), 1u);
 }
 
 TEST_F(DicomSeries, ConsistencyAndComparison)

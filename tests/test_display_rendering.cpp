@@ -27,52 +27,6 @@ std::vector<int> Render(ecImage<T>& img, ecDisplayCharacteristics<T>& dc, int w,
 }
 }  // namespace
 
-TEST(DisplayRendering, TurnsAndMirrors)
-{
-    // 1 2 3
-    // 4 5 6
-    const std::vector<unsigned char> px{1, 2, 3, 4, 5, 6};
-    using D = ecDisplayCharacteristicsBase;
-    const struct { unsigned long flags; int w, h; std::vector<int> expected; } cases[] = {
-        {D::Rotate0, 3, 2, {1, 2, 3, 4, 5, 6}},         {D::Rotate90, 2, 3, {4, 1, 5, 2, 6, 3}},
-        {D::Rotate180, 3, 2, {6, 5, 4, 3, 2, 1}},       {D::Rotate270, 2, 3, {3, 6, 2, 5, 1, 4}},
-        {D::FlipHorizontal, 3, 2, {3, 2, 1, 6, 5, 4}},  {D::FlipVertical, 3, 2, {4, 5, 6, 1, 2, 3}},
-        {D::Rotate90 | D::FlipHorizontal, 2, 3, {1, 4, 2, 5, 3, 6}},
-        {D::FlipHorizontal | D::FlipVertical, 3, 2, {6, 5, 4, 3, 2, 1}},
-    };
-    for (const auto& c : cases) {
-        ecImage<unsigned char> img;
-        ecDisplayCharacteristics<unsigned char> dc;
-        int dw = 0, dh = 0;
-        EXPECT_EQ(Render(img, dc, 3, 2, px, c.flags, &dw, &dh), c.expected) << "flags " << c.flags;
-        EXPECT_EQ(dw * 10 + dh, c.w * 10 + c.h) << "flags " << c.flags;
-    }
-    ecDisplayCharacteristics<unsigned char> dc;
-    EXPECT_TRUE(dc.SetRotationFlags(0x10) == -1 && dc.GetRotationFlags() == 0u);
-}
-
-TEST(DisplayRendering, LinearWindowOnARamp)
-{
-    // Window [10, 20]: 0 at or below 10, 255 at or above 20, in between
-    // (v - 10) * 25.5 rounded half up.
-    const std::vector<short> ramp{5, 10, 11, 15, 19, 20, 25, -300};
-    ecImage<short> img;
-    ecDisplayCharacteristics<short> dc;
-    dc.SetDisplayRange(-300, 25);
-    ASSERT_EQ(SetGrayValTranslation(dc, ecImageBase::GrayLinear, 10.0, 20.0, 0), 1);
-    EXPECT_EQ(Render(img, dc, 8, 1, ramp, 0), (std::vector<int>{0, 0, 26, 128, 230, 255, 255, 0}));
-
-    ecImageBase::GrayTranslationMethod m = ecImageBase::GrayMinMax;
-    double lo = 0, hi = 0;
-    // Rejected windows and methods leave the translation as it was.
-    EXPECT_EQ(SetGrayValTranslation(dc, ecImageBase::GrayLinear, 30.0, 20.0, 0), -2);
-    EXPECT_EQ(SetGrayValTranslation(dc, static_cast<ecImageBase::GrayTranslationMethod>(7), 0.0, 1.0, 0), -1);
-    ASSERT_EQ(dc.GetGrayValTranslation(m, lo, hi), 1);
-    EXPECT_TRUE(m == ecImageBase::GrayLinear && lo == 10.0 && hi == 20.0);
-    ecDisplayCharacteristics<short> fresh;
-    EXPECT_EQ(fresh.GetGrayValTranslation(m, lo, hi), -1);
-}
-
 TEST(DisplayRendering, MinMaxWindowStretchesTheDisplayRange)
 {
     // A checkerboard of 100 and 300 over a range 100..300 renders as 0 and 255.
@@ -91,20 +45,4 @@ TEST(DisplayRendering, MinMaxWindowStretchesTheDisplayRange)
     for (short v : board) expected.push_back(v == 300 ? 255 : 0);
     EXPECT_EQ(Render(img, dc, 4, 4, board, 0), expected);
     EXPECT_EQ(dc.GetTranslationTable()->Level(200.0), 128);  // 127.5 rounds up
-}
-
-TEST(DisplayRendering, FloatPixelsWithoutTableUseTheWindowFormula)
-{
-    ecImage<float> img;
-    ecDisplayCharacteristics<float> dc;
-    ASSERT_EQ(dc.SetGrayValTranslation(ecImageBase::GrayLinear, 0.0, 1.0, 0), 1);
-    EXPECT_EQ(dc.GetTranslationTable()->GetSize(), 0u);
-    EXPECT_EQ(Render(img, dc, 4, 1, std::vector<float>{-1.0f, 0.25f, 0.5f, 2.0f}, 0),
-              (std::vector<int>{0, 64, 128, 255}));
-
-    // Without conversion data, values render through 0..255 clamped.
-    ecImage<float> plain;
-    ecDisplayCharacteristics<float> none;
-    EXPECT_EQ(Render(plain, none, 3, 1, std::vector<float>{-5.0f, 99.6f, 300.0f}, 0),
-              (std::vector<int>{0, 100, 255}));
 }

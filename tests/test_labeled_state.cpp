@@ -52,55 +52,6 @@ TEST(LabeledState, WritesTheExactLineAndReadsItBack)
               std::vector<long>({-1, 9, 4, -6}));
 }
 
-TEST(LabeledState, MissingElementsLeaveOptionalFieldsUnchanged)
-{
-    ecLabeledState s;
-    s.SetLabel("old");
-    s.SetDataUnit("mm");
-    s.SetUseDataUnit(true);
-    s.SetUseSIPrefix(true);
-    ecXml partial(std::string("<list>\n <item>\n  <s>12</s>\n  <UseSIPrefix>0</UseSIPrefix>\n </item>\n"
-                              " <item><l>second</l></item>\n</list>\n"));
-    s.ReadXml(partial);
-    EXPECT_EQ(s.GetLabel() + "|" + s.GetDataUnit(), "|mm");  // the label is read without a presence test
-    EXPECT_EQ(s.GetState(), 12);
-    EXPECT_TRUE(s.UseDataUnit() && !s.UseSIPrefix());
-    ecXml none(std::string("<other/>"));
-    s.ReadXml(none);
-    EXPECT_EQ(s.GetState(), 0);
-}
-
-TEST(LabeledState, ComparisonAndCopy)
-{
-    Probe a, b;
-    a.SetLabel("L");
-    b.SetLabel("L");
-    b.SetInstanceType(7);
-    b.SetErrorCode(3);
-    b.SetDirty(true);
-    EXPECT_EQ(a == b, 1);
-    const std::function<void(Probe&)> changes[] = {
-        [](Probe& p) { p.SetState(1); },          [](Probe& p) { p.SetOption(1); },
-        [](Probe& p) { p.SetLabel("M"); },        [](Probe& p) { p.SetDataUnit("s"); },
-        [](Probe& p) { p.SetUseDataUnit(true); }, [](Probe& p) { p.SetUseSIPrefix(true); }};
-    for (const auto& change : changes) {
-        Probe c(a);
-        change(c);
-        EXPECT_EQ(a == c, 0);
-        EXPECT_FALSE(c.IsDirty());  // setters leave the dirty flag alone
-        c = a;
-        EXPECT_EQ(a == c, 1);
-    }
-    ecLabeledState copy(b);
-    EXPECT_TRUE((copy == b) == 1 && copy.IsDirty());
-    EXPECT_EQ(copy.GetInstanceType() * 10 + copy.GetErrorCode(), 73);
-
-    struct Renaming : ecLabeledState {  // a getter decides what a copy receives
-        std::string GetLabel() const override { return "renamed"; }
-    } r;
-    EXPECT_EQ(ecLabeledState(r).GetLabel(), "renamed");
-}
-
 TEST(RootObjectXml, ReadsBackWhatItWritesAndZeroForMissingElements)
 {
     ecBase b;

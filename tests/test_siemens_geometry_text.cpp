@@ -92,19 +92,3 @@ TEST(SiemensGeometryText, ThicknessAndPlaneFields)
     EXPECT_EQ(set.Header()->PlaneType, SliceAxial);
     EXPECT_EQ(set.Header()->ImagePlane, SliceUnknown);
 }
-
-TEST(SiemensGeometryText, TextsThatChangeNothingAndSlicesWithoutHeader)
-{
-    TextSlice s;
-    s.Apply("256*192 SL5.5 Sagittal");  // no backslash: one field, the last
-    s.SetUsingExtraSiemansInfo(nullptr);
-    EXPECT_EQ(s.Cols(), 0);
-    EXPECT_EQ(s.Header()->fSliceThickness, 0.0);
-    EXPECT_EQ(s.Header()->PlaneType, SliceUnknown);
-
-    TextSlice bare(false);  // only the slice's counts can change
-    bare.Apply(Fields(60, {{13, "128*96"}, {21, "SL2"}, {23, "coronal"}}));
-    EXPECT_EQ(bare.Cols(), 128);
-    EXPECT_EQ(bare.Rows(), 96);
-    EXPECT_EQ(bare.Header(), nullptr);
-}

@@ -52,61 +52,6 @@ TEST(SliceOperations, ResizeBoundsAndOwnership)
     EXPECT_EQ(c.GetRowPointers()[63], c.GetPixels() + 63 * 32);
 }
 
-TEST(SliceOperations, MinimumAndMaximum)
-{
-    OpenSlice<unsigned char> b(16, 16, {3, 7, 5});
-    EXPECT_EQ(b.SetMaxMinValues(0), 256);
-    EXPECT_EQ(b.GetMinVal(), 3);
-    EXPECT_EQ(b.GetMaxVal(), 7);
-    EXPECT_TRUE(b.MaxMinValuesAreSet());
-    EXPECT_TRUE(b.Resize(32, 16, 0));
-    EXPECT_FALSE(b.MaxMinValuesAreSet());  // new, unscanned pixels
-    EXPECT_EQ(b.GetMaxVal(), 7);           // the old values stay
-
-    OpenSlice<short> s(16, 16, {-300, 12, 32767, -32768});
-    short lo = 1, hi = 1;
-    EXPECT_EQ(s.FindImageMaxMin(lo, hi, 0), 256);
-    EXPECT_EQ(lo, -32768);
-    EXPECT_EQ(hi, 32767);
-    EXPECT_EQ(s.GetMaxVal(), 255);  // the slice's fields are untouched
-    EXPECT_FALSE(s.MaxMinValuesAreSet());
-
-    OpenSlice<float> f(16, 16, {2.5f});
-    EXPECT_EQ(f.SetMaxMinValues(0), 256);
-    EXPECT_FLOAT_EQ(f.GetMinVal(), 2.5f);
-    EXPECT_FLOAT_EQ(f.GetMaxVal(), 2.5f);
-    // The three-argument Decimate recomputes the same values.
-    f.Pixels()[3] = -1.0f;
-    EXPECT_EQ(f.Decimate(2, nullptr, 0), 256);
-    EXPECT_FLOAT_EQ(f.GetMinVal(), -1.0f);
-
-    // The extremes are found wherever they sit: first, last (past every
-    // whole vector of pixels) or between, in blocks of any length.
-    for (const int cols : {16, 17, 33, 47}) {
-        OpenSlice<short> t(cols, 19, {100});
-        const int n = cols * 19;
-        for (const int at : {0, n - 1, n / 2 + 1}) {
-            t.Pixels()[at] = -32768;
-            t.Pixels()[(at + 5) % n] = 32767;
-            EXPECT_EQ(t.FindImageMaxMin(lo, hi, 0), n);
-            EXPECT_EQ(lo, -32768) << cols << " " << at;
-            EXPECT_EQ(hi, 32767) << cols << " " << at;
-            t.Pixels()[at] = t.Pixels()[(at + 5) % n] = 100;
-        }
-        OpenSlice<unsigned char> u(cols, 19, {9});
-        u.Pixels()[n - 1] = 255;
-        u.Pixels()[n - 2] = 0;
-        EXPECT_EQ(u.SetMaxMinValues(0), n);
-        EXPECT_EQ(u.GetMinVal(), 0);
-        EXPECT_EQ(u.GetMaxVal(), 255);
-    }
-
-    ecMriSlice<short> empty;
-    EXPECT_EQ(empty.SetMaxMinValues(0), -1);
-    EXPECT_EQ(empty.FindImageMaxMin(lo, hi, 0), -1);
-    EXPECT_EQ(empty.Decimate(2, nullptr, 0), -1);
-}
-
 TEST(SliceOperations, HistogramCountsEveryPixel)
 {
     OpenSlice<short> s(16, 16, {0, 10, 20, 30, 99, -5, 200});

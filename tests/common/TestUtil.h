@@ -47,11 +47,6 @@ inline void WriteFile(const std::string& path, const std::vector<unsigned char>&
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-inline void WriteText(const std::string& path, const std::string& text)
-{
-    WriteFile(path, std::vector<unsigned char>(text.begin(), text.end()));
-}
-
 inline std::vector<unsigned char> ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
