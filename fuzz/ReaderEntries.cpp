@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "LabeledState.h"
+#include "QuarnImage.h"
 #include "MriSlice.h"
 #include "MriSliceImg.h"
 #include "RawHeaderInfo.h"
@@ -356,6 +358,29 @@ const char* WriteInputFile(const uint8_t* data, size_t size)
     return path.c_str();
 }
 
+// The modern path: the probe on the bytes, then the reader as probed and as
+// each format it can be forced to; every pixel of an image read is touched.
+void ImageReader(const uint8_t* data, size_t size)
+{
+    (void)quarn::ProbeBytes(data, size, size);
+    const char* path = WriteInputFile(data, size);
+    const std::optional<quarn::Format> ways[] = {std::nullopt, quarn::Format::Dicom, quarn::Format::Genesis,
+                                                 quarn::Format::Signa, quarn::Format::Siemens};
+    for (const auto& way : ways) {
+        ResetStateFor(MriGenesis);
+        quarn::ReadOptions options;
+        options.format = way;
+        try {
+            const quarn::Image im = quarn::ReadImage(path, options);
+            if (im.pixelBytes.size() < im.PixelCount() * quarn::PixelTypeSize(im.pixelType)) std::abort();
+            volatile double sink = 0;
+            for (size_t i = 0; i < im.PixelCount(); ++i) sink = sink + im.Value(i);
+            (void)quarn::ImageJson(im);
+        } catch (const quarn::Error&) {
+        }
+    }
+}
+
 const std::vector<ReaderEntry>& Entries()
 {
     static const std::vector<ReaderEntry> entries = {
@@ -373,6 +398,7 @@ const std::vector<ReaderEntry>& Entries()
         {"slice_factory_signa", "ReadMriSlice on Signa files, plain and display", SliceFactorySigna},
         {"slice_factory_siemens", "ReadMriSlice on Siemens files, plain and display", SliceFactorySiemens},
         {"slice_factory_genesis", "ReadMriSlice on Genesis files, plain and display", SliceFactoryGenesis},
+        {"image_reader", "quarn::ProbeBytes and quarn::ReadImage, probed and forced to each format", ImageReader},
     };
     return entries;
 }

@@ -81,6 +81,9 @@ seed_corpus() {
         /usr/bin/python3 "$src/tests/make_genesis_fixtures.py" "$tmp" >/dev/null && seed_from "$corpus" "$tmp"
         rm -rf "$tmp"
       fi ;;
+    image_reader)
+      seed_from "$corpus" "${common[@]}" "$src/tests/data/modern" "$src/tests/data/dicom" "$src/tests/data/dicom_slices" \
+        "$src/tests/data/genesis" "$src/tests/data/siemens" "$src/tests/data/ge_other" "$src/samples" ;;
     *) seed_from "$corpus" "${common[@]}" ;;
   esac
 }

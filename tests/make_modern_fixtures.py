@@ -1,0 +1,141 @@
+#!/usr/bin/python3
+"""Writes the modern reading path's DICOM fixtures with pydicom and records
+what pydicom reads back from them and from the real samples.
+
+    /usr/bin/python3 tests/make_modern_fixtures.py   (from the project's root)
+
+tests/data/modern/*.dcm are written by pydicom; expected.tsv holds, per file,
+the values pydicom's own reader gives: the independent side of the modern
+path's table test.
+"""
+import hashlib, os
+import numpy as np
+import pydicom
+from pydicom.dataset import Dataset, FileMetaDataset
+from pydicom.uid import ExplicitVRLittleEndian, ExplicitVRBigEndian, ImplicitVRLittleEndian, generate_uid
+
+OUT = "tests/data/modern"
+
+
+def base(rows, cols, bits=16, signed=0, photometric="MONOCHROME2", syntax=ExplicitVRLittleEndian):
+    ds = Dataset()
+    ds.file_meta = FileMetaDataset()
+    ds.file_meta.MediaStorageSOPClassUID = "1.2.840.10008.5.1.4.1.1.4"
+    ds.file_meta.MediaStorageSOPInstanceUID = generate_uid(entropy_srcs=[str(rows), str(cols), photometric])
+    ds.file_meta.TransferSyntaxUID = syntax
+    ds.SOPClassUID = ds.file_meta.MediaStorageSOPClassUID
+    ds.SOPInstanceUID = ds.file_meta.MediaStorageSOPInstanceUID
+    ds.SeriesInstanceUID = "1.2.826.0.1.3680043.8.498.1"
+    ds.SeriesNumber = 7
+    ds.SeriesDescription = "fixture"
+    ds.InstanceNumber = 3
+    ds.Rows, ds.Columns = rows, cols
+    ds.SamplesPerPixel = 1
+    ds.PhotometricInterpretation = photometric
+    ds.BitsAllocated, ds.BitsStored, ds.HighBit = bits, bits, bits - 1
+    ds.PixelRepresentation = signed
+    return ds
+
+
+def save(ds, name, pixels):
+    ds.PixelData = pixels.tobytes()
+    little = ds.file_meta.TransferSyntaxUID != ExplicitVRBigEndian
+    if not little:
+        ds.PixelData = pixels.astype(pixels.dtype.newbyteorder(">")).tobytes()
+    ds.is_little_endian = little
+    ds.is_implicit_VR = ds.file_meta.TransferSyntaxUID == ImplicitVRLittleEndian
+    ds.save_as(os.path.join(OUT, name), write_like_original=False)
+
+
+def ramp(rows, cols, lo, hi, dtype, frames=None):
+    n = rows * cols * (frames or 1)
+    a = np.linspace(lo, hi, n).astype(dtype)
+    return a.reshape((frames, rows, cols) if frames else (rows, cols))
+
+
+def write():
+    os.makedirs(OUT, exist_ok=True)
+    ds = base(32, 24)
+    ds.PixelSpacing = [0.5, 0.8]
+    ds.SliceThickness = 2
+    ds.ImagePositionPatient = [-10, 20.5, 33]
+    ds.ImageOrientationPatient = [1, 0, 0, 0, 0.8, -0.6]
+    save(ds, "unsigned_anisotropic.dcm", ramp(32, 24, 2540, 42900, np.uint16))
+
+    ds = base(20, 20, signed=1, syntax=ImplicitVRLittleEndian)
+    save(ds, "no_geometry.dcm", ramp(20, 20, -500, 800, np.int16))
+
+    ds = base(16, 16)
+    ds.NumberOfFrames = 15
+    ds.PixelSpacing = [3.5, 3.5]
+    save(ds, "multiframe.dcm", ramp(16, 16, 3, 10061, np.uint16, frames=15))
+
+    ds = base(24, 24, signed=1)
+    ds.RescaleSlope, ds.RescaleIntercept = 1, -1024
+    ds.WindowCenter, ds.WindowWidth = 40, 400
+    ds.PixelSpacing = [0.7, 0.7]
+    save(ds, "rescaled_ct.dcm", ramp(24, 24, 0, 2200, np.int16))
+
+    ds = base(16, 20, bits=8, photometric="MONOCHROME1")
+    save(ds, "monochrome1.dcm", ramp(16, 20, 0, 255, np.uint8))
+
+    ds = base(18, 22, signed=1, syntax=ExplicitVRBigEndian)
+    ds.PixelSpacing = [1.25, 1.5]
+    save(ds, "big_endian.dcm", ramp(18, 22, -3000, 3100, np.int16))
+
+    ds = base(16, 16, bits=8, photometric="PALETTE COLOR")
+    for c, scale in (("Red", 1), ("Green", 2), ("Blue", 3)):
+        setattr(ds, f"{c}PaletteColorLookupTableDescriptor", [256, 0, 16])
+        lut = (np.arange(256, dtype=np.uint32) * 257 * scale // 3).astype(np.uint16)
+        setattr(ds, f"{c}PaletteColorLookupTableData", lut.tobytes())
+    save(ds, "palette.dcm", ramp(16, 16, 0, 255, np.uint8))
+
+
+FIELDS = ["file", "Rows", "Columns", "NumberOfFrames", "PixelSpacing", "SliceThickness",
+          "PhotometricInterpretation", "RescaleSlope", "RescaleIntercept", "WindowCenter",
+          "TransferSyntaxUID", "dtype", "Minimum", "Maximum", "weighted_sum"]
+
+
+def show(v):
+    if v is None or v == "":
+        return "null"
+    if isinstance(v, (list, pydicom.multival.MultiValue)):
+        return "\\".join(f"{float(x):g}" for x in v)
+    if isinstance(v, int) and not isinstance(v, bool):
+        return str(v)
+    if isinstance(v, (float, pydicom.valuerep.DSfloat, pydicom.valuerep.IS)):
+        return f"{float(v):g}"
+    return str(v)
+
+
+def weighted(a):
+    """The values in file order, each times 1 + its index modulo 7: a sum that
+    also changes when values trade places."""
+    v = a.astype(np.int64).ravel()
+    return int((v * (np.arange(v.size) % 7 + 1)).sum())
+
+
+def record(path):
+    ds = pydicom.dcmread(path, force=True)
+    ts = ds.file_meta.get("TransferSyntaxUID")
+    if ts is None:  # no file meta: pydicom is told the syntax it found the elements in
+        ds.file_meta.TransferSyntaxUID = ImplicitVRLittleEndian if ds.is_implicit_VR else ExplicitVRLittleEndian
+    a = ds.pixel_array
+    row = [path.replace("tests/data/", ""), ds.Rows, ds.Columns, ds.get("NumberOfFrames"), ds.get("PixelSpacing"),
+           ds.get("SliceThickness"), ds.get("PhotometricInterpretation"), ds.get("RescaleSlope"),
+           ds.get("RescaleIntercept"), ds.get("WindowCenter"), ts, str(a.dtype.newbyteorder("=")),
+           int(a.min()), int(a.max()), weighted(a)]
+    return "\t".join(show(v) for v in row)
+
+
+REAL = ["dicom/pydicom/CT_small.dcm", "dicom/pydicom/MR_small_bigendian.dcm", "dicom/pydicom/MR_small_implicit.dcm",
+        "dicom_slices/mr_small_nema.dcm"]
+
+if __name__ == "__main__":
+    write()
+    files = sorted(os.path.join(OUT, f) for f in os.listdir(OUT) if f.endswith(".dcm"))
+    files += [os.path.join("tests/data", f) for f in REAL]
+    with open(os.path.join(OUT, "expected.tsv"), "w") as out:
+        out.write("\t".join(FIELDS) + "\n")
+        for f in files:
+            out.write(record(f) + "\n")
