@@ -86,24 +86,6 @@ def test_wrong_arguments_raise_type_and_value_errors(tmp_path):
         quarn.read_raw_slice(tmp_path / "x", quarn.MriDicom, h)
     with pytest.raises(TypeError):
         quarn.read_raw_slice(tmp_path / "x", quarn.MriRaw16, "header")
-    with pytest.raises(ValueError, match="header="):
-        quarn.read(tmp_path / "x", quarn.MriRaw16)
-    with pytest.raises(TypeError, match="list of file names"):
-        quarn.scan("IM0001")
     with pytest.raises(TypeError, match="list of file names"):
         quarn.find_dicom_file_image_range("IM0001")
 
-
-def test_format_detection_from_file_bytes(tmp_path):
-    def write(name, data):
-        (tmp_path / name).write_bytes(data)
-        return tmp_path / name
-    assert quarn.detect_file_type(write("p10", b"\0" * 128 + b"DICM" + b"\0" * 8)) is quarn.MriDicom
-    assert quarn.detect_file_type(write("nema", b"\x08\0\x16\0" + b"\0" * 200)) is quarn.MriDicom
-    assert quarn.detect_file_type(DATA / "genesis" / "c_vf1122.fre") is quarn.MriSigna
-    assert quarn.detect_file_type(write("ima", b"\0" * 96 + b"SIEMENS" + b"\0" * 6041)) is quarn.MriSiemens
-    for name, data in (("short_ima", b"\0" * 96 + b"SIEMENS" + b"\0" * 100), ("raw", b"\x00\x10" * 300)):
-        with pytest.raises(quarn.QuarnError, match="not a file of a known format"):
-            quarn.detect_file_type(write(name, data))
-    with pytest.raises(FileNotFoundError):
-        quarn.detect_file_type(tmp_path / "missing")

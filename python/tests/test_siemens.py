@@ -10,7 +10,7 @@ FILES = sorted((DATA / "siemens").glob("3868-2-1*.ima"))
 
 
 def test_siemens_scan_gives_the_header_values():
-    first, last, headers = quarn.scan(list(reversed(FILES)))
+    first, last, headers = quarn.find_siemens_file_image_range(list(reversed(FILES)))
     assert (first, last) == (100, 105) and len(headers) == 6
     for h, number in zip(sorted(headers), range(100, 106)):
         assert h.image_num == number and h.file_type is quarn.MriSiemens
@@ -26,7 +26,7 @@ def test_siemens_slice_with_a_full_pixel_block(tmp_path):
     values = ((np.arange(256 * 256) * 7) % 4000 - 1000).astype(np.int16).reshape(256, 256)
     path = tmp_path / "full.ima"
     path.write_bytes(header + values.astype(">i2").tobytes())
-    s = quarn.read(path)
+    s = quarn.read_mri_slice(path, quarn.MriSiemens)
     assert s.shape == (256, 256) and np.array_equal(s.pixels, values)
     assert s.header.image_num == 100 and s.header.file_type is quarn.MriSiemens
     assert s.info.manufacturer == "SIEMENS" and s.info.model_name == "MAGNETOM VISION"
@@ -35,5 +35,5 @@ def test_siemens_slice_with_a_full_pixel_block(tmp_path):
 
 def test_cut_down_pixel_block_is_a_read_failure():
     with pytest.raises(quarn.QuarnError) as e:
-        quarn.read(FILES[0])
+        quarn.read_mri_slice(FILES[0], quarn.MriSiemens)
     assert e.value.status == -56
