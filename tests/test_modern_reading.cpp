@@ -83,7 +83,8 @@ TEST(ModernReading, ProbesAndRefusalsNameTheFileAndTheCause)
         {"dicom_slices/NoPreambleDicomTest.dcm", quarn::Format::Nema, std::nullopt, ""},
         {"dicom/generated/nema_implicit_be.dcm", quarn::Format::Nema, std::nullopt, ""},
         {"genesis/c_vf1122.fre", quarn::Format::Genesis, std::nullopt, ""},
-        {"siemens/3868-2-100.ima", quarn::Format::Siemens, std::nullopt, ""},
+        // The header's field of view over pixel size gives 256 x 256; the pixel block was cut to 4 x 4.
+        {"siemens/3868-2-100.ima", quarn::Format::Siemens, quarn::Reason::Truncated, "131072 pixel bytes"},
         {"no/such/file.dcm", quarn::Format::Unknown, quarn::Reason::CannotOpen, "cannot open"},
         {"modern", quarn::Format::Unknown, quarn::Reason::CannotOpen, "folder"},
         {"modern/expected.tsv", quarn::Format::Unknown, quarn::Reason::UnknownFormat, "raw file needs its geometry"},
