@@ -5,7 +5,9 @@
 #include <exception>
 #include <string>
 
-class ecError : public std::exception {
+#include "QuarnExport.h"
+
+class QUARN_API ecError : public std::exception {
 public:
     ecError(const std::string& message, int arg1, int arg2, int arg3, int arg4);
     ecError(const char* message, int arg1, int arg2, int arg3, int arg4);

@@ -5,15 +5,16 @@
 
 #include <cstdio>
 
+#include "QuarnExport.h"
 #include "RawHeaderInfo.h"
 
 // Stream form: 1 when the pixel data element was reached (the stream then
 // stands at its first byte), -1 without a stream, -2 without a record; any
 // other failure throws ecError.
-int read_dicom_data_raw_header(FILE* fp, ecRawHeaderInfo* header, long* dataOffset, unsigned long options);
+QUARN_API int read_dicom_data_raw_header(FILE* fp, ecRawHeaderInfo* header, long* dataOffset, unsigned long options);
 // File-name form: -3 without a name, -2 without a record, -1 when the file
 // cannot be opened; otherwise as the stream form.
-int read_dicom_data_raw_header(const char* fileName, ecRawHeaderInfo* header, long* dataOffset,
+QUARN_API int read_dicom_data_raw_header(const char* fileName, ecRawHeaderInfo* header, long* dataOffset,
                                unsigned long options);
 
 #endif
