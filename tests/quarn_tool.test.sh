@@ -28,6 +28,8 @@ check no-command 2 "$quarn"
 check unknown-command 2 "$quarn" frobnicate
 check help 0 "$quarn" --help
 check convert-help 0 "$quarn" convert --help
+check version 0 "$quarn" --version
+grep -qx "quarn $(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")" "$tmp/out" || { echo "FAIL version"; fail=1; }
 check bad-window 2 "$quarn" convert "$s/dicom/series/slice_a.dcm" -o "$tmp/x.png" --window 100
 check zero-width-window 2 "$quarn" convert "$s/dicom/series/slice_a.dcm" -o "$tmp/x.png" --window 100,0
 check bad-extension 2 "$quarn" convert "$s/dicom/series/slice_a.dcm" -o "$tmp/x.jpg"

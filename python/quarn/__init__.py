@@ -53,7 +53,7 @@ def _status_in_message(message):
 
 from ._quarn import *  # noqa: E402,F401,F403  (the enumeration members too)
 from ._quarn import (  # noqa: E402
-    MriFileType, Slice, RawHeaderInfo, read_mri_slice, find_dicom_file_image_range,
+    __version__, MriFileType, Slice, RawHeaderInfo, read_mri_slice, find_dicom_file_image_range,
     find_siemens_file_image_range, find_signa_file_image_range, find_ximg_file_image_range,
 )
 

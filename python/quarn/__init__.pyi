@@ -7,6 +7,8 @@ import numpy.typing as npt
 
 _Path = Union[str, bytes, os.PathLike]
 
+__version__: str
+
 class QuarnError(Exception):
     message: str
     status: Optional[int]

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Quarn.h"
+#include "QuarnVersion.h"
 
 namespace py = pybind11;
 
@@ -531,6 +532,7 @@ void BindFunctions(py::module_& m)
 PYBIND11_MODULE(_quarn, m)
 {
     m.doc() = "The compiled part of quarn; use the package `quarn`.";
+    m.attr("__version__") = QUARN_VERSION;
     py::module_::import("numpy");
 
     py::register_exception_translator([](std::exception_ptr p) {
