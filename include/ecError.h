@@ -17,10 +17,11 @@ public:
     const char* what() const noexcept override;
 
 private:
-    int iArg2;
-    int iArg3;
-    int iArg4;
-    int iArg1;
+    // The four numbers travel with the message; nothing reads them back.
+    [[maybe_unused]] int iArg2;
+    [[maybe_unused]] int iArg3;
+    [[maybe_unused]] int iArg4;
+    [[maybe_unused]] int iArg1;
     std::string sMessage;
 };
 
