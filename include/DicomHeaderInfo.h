@@ -4,10 +4,11 @@
 
 #include <string>
 
+#include "QuarnExport.h"
 #include "RawHeaderInfo.h"
 #include "matrona.h"
 
-class ecDicomPositionInfo {
+class QUARN_API ecDicomPositionInfo {
 public:
     ecDicomPositionInfo();
     ecDicomPositionInfo(const ecDicomPositionInfo& other) = default;
@@ -28,7 +29,7 @@ public:
     std::string sOrientation;
 };
 
-class ecDicomHeaderInfo : public ecRawHeaderInfo {
+class QUARN_API ecDicomHeaderInfo : public ecRawHeaderInfo {
 public:
     ecDicomHeaderInfo();
     ecDicomHeaderInfo(const ecDicomHeaderInfo& other);

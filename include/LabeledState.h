@@ -6,11 +6,12 @@
 #include <ostream>
 #include <string>
 
+#include "QuarnExport.h"
 #include "ecBase.h"
 
 class ecXml;
 
-class ecLabeledState : public ecBase {
+class QUARN_API ecLabeledState : public ecBase {
 public:
     ecLabeledState();
     // A default object, then assignment from `other`.

@@ -9,13 +9,14 @@
 #include <string>
 
 #include "MriSliceInformation.h"
+#include "QuarnExport.h"
 #include "RawHeaderInfo.h"
 #include "corvane.h"
 #include "ecBase.h"
 #include "histra.h"
 #include "pictor.h"
 
-class ecMriSliceBase : public ecBase {
+class QUARN_API ecMriSliceBase : public ecBase {
 public:
     ecMriSliceBase();
     // A slice owns its header, information record, pixels and row table:
@@ -85,7 +86,7 @@ protected:
 };
 
 template <class T>
-class ecMriSlice : public ecMriSliceBase {
+class QUARN_API ecMriSlice : public ecMriSliceBase {
 public:
     ecMriSlice();
     // Reads a raw slice file described by `hdr`; throws ecError on failure.
@@ -143,7 +144,7 @@ extern template class ecMriSlice<short>;
 extern template class ecMriSlice<float>;
 
 // The 12-byte header written in front of saved pixels.
-class RawImageDataHeader {
+class QUARN_API RawImageDataHeader {
 public:
     RawImageDataHeader() = default;
     RawImageDataHeader(const RawImageDataHeader&) = default;

@@ -5,13 +5,14 @@
 #define QUARN_MRISLICEIMG_H
 
 #include "MriSlice.h"
+#include "QuarnExport.h"
 #include "ecLookupTable.h"
 #include "pictor.h"
 
 class DicomOpenFile;
 
 template <class T>
-class ecMriSliceImg : public ecMriSlice<T>, public ecImageEx<T>, public ecDisplayCharacteristics<T> {
+class QUARN_API ecMriSliceImg : public ecMriSlice<T>, public ecImageEx<T>, public ecDisplayCharacteristics<T> {
 public:
     // An empty slice with an empty image.
     ecMriSliceImg();

@@ -4,7 +4,9 @@
 
 #include <string>
 
-class ecMriSliceInformation {
+#include "QuarnExport.h"
+
+class QUARN_API ecMriSliceInformation {
 public:
     ecMriSliceInformation() = default;
     ecMriSliceInformation(const ecMriSliceInformation&) = default;

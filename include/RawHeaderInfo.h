@@ -6,8 +6,9 @@
 #include <string>
 
 #include "MriTypes.h"
+#include "QuarnExport.h"
 
-class ecRawHeaderInfo {
+class QUARN_API ecRawHeaderInfo {
 public:
     ecRawHeaderInfo();
     ecRawHeaderInfo(const ecRawHeaderInfo& other);

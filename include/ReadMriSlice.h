@@ -3,10 +3,11 @@
 #define QUARN_READMRISLICE_H
 
 #include "MriSlice.h"
+#include "QuarnExport.h"
 #include "RawHeaderInfo.h"
 
-ecMriSliceBase* ReadMriSlice(const char* name, MriFileType type, ecRawHeaderInfo* hdr, bool display,
+QUARN_API ecMriSliceBase* ReadMriSlice(const char* name, MriFileType type, ecRawHeaderInfo* hdr, bool display,
                              unsigned long options);
-int FindGEM_PixelDepth(const char* name);
+QUARN_API int FindGEM_PixelDepth(const char* name);
 
 #endif

@@ -5,9 +5,11 @@
 
 #include <ostream>
 
+#include "QuarnExport.h"
+
 class ecXml;
 
-class ecBase {
+class QUARN_API ecBase {
 public:
     enum instanceType { itBase = 0 };
 

@@ -5,7 +5,9 @@
 #include <exception>
 #include <string>
 
-class ecError : public std::exception {
+#include "QuarnExport.h"
+
+class QUARN_API ecError : public std::exception {
 public:
     ecError(const std::string& message, int arg1, int arg2, int arg3, int arg4);
     ecError(const char* message, int arg1, int arg2, int arg3, int arg4);
@@ -15,10 +17,11 @@ public:
     const char* what() const noexcept override;
 
 private:
-    int iArg2;
-    int iArg3;
-    int iArg4;
-    int iArg1;
+    // The four numbers travel with the message; nothing reads them back.
+    [[maybe_unused]] int iArg2;
+    [[maybe_unused]] int iArg3;
+    [[maybe_unused]] int iArg4;
+    [[maybe_unused]] int iArg1;
     std::string sMessage;
 };
 

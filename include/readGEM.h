@@ -12,13 +12,14 @@
 #include <vector>
 
 #include "DicomHeaderInfo.h"
+#include "QuarnExport.h"
 #include "RawHeaderInfo.h"
 
-int FindXImgFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
+QUARN_API int FindXImgFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
                            std::vector<ecDicomHeaderInfo>& headers, ecRawHeaderInfo* firstHeader,
                            unsigned long flags);
 // Not supported: returns -100 and touches nothing.
-int FindXImageFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
+QUARN_API int FindXImageFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
                              std::vector<ecDicomHeaderInfo>& headers, ecRawHeaderInfo* firstHeader,
                              unsigned long flags);
 
@@ -33,29 +34,29 @@ enum {
 // The header blocks that the last ReadGEMFile read, with their numeric fields
 // converted to host byte order; zero at load. GetGEMImage decodes with the
 // image file header found here. Shared by both readers and all pixel types.
-struct ecGEMHeaderBlocks {
+struct QUARN_API ecGEMHeaderBlocks {
     unsigned char ImageFile[GEM_IMAGE_FILE_HEADER_SIZE];
     unsigned char Exam[GEM_EXAM_HEADER_SIZE];
     unsigned char Image[GEM_IMAGE_HEADER_SIZE];
 };
-ecGEMHeaderBlocks& GEMHeaderBlocks();
+QUARN_API ecGEMHeaderBlocks& GEMHeaderBlocks();
 
 // Convert the numeric fields of a block, as read from a file (big-endian),
 // to host byte order in place. Bytes outside those fields stay as read.
-void ConvertGEMImageFileHeader(unsigned char* block);
-void ConvertGEMExamHeader(unsigned char* block);
-void ConvertGEMImageHeader(unsigned char* block);
+QUARN_API void ConvertGEMImageFileHeader(unsigned char* block);
+QUARN_API void ConvertGEMExamHeader(unsigned char* block);
+QUARN_API void ConvertGEMImageHeader(unsigned char* block);
 
 // Decodes `count` 16-bit values of the Genesis compressed pixel encoding from
 // `fp` into `out`. Returns `count`, or -1 when the stream ends before the
 // last value is complete (or for a null argument or a negative count).
-long DecodeGEMCompressed(unsigned short* out, long count, FILE* fp);
+QUARN_API long DecodeGEMCompressed(unsigned short* out, long count, FILE* fp);
 
 // The temporary-file counters `file_val`: one per reader and pixel type, zero
 // at load. Each call of a reader names its file "tmp_img.<counter>" and then
 // increments its counter, whatever happens later.
 template <class T>
-struct ecGEMFileCounters {
+struct QUARN_API ecGEMFileCounters {
     static int file_val_ReadGEMFile;
     static int file_val_GetGEMImage;
 };
@@ -67,7 +68,7 @@ extern template struct ecGEMFileCounters<float>;
 // folder "quarn-genesis-<user id>" of the platform's temporary directory,
 // created (private to the user) when first needed. A host may name another,
 // existing folder; an empty or null name restores the default.
-void SetGEMTempDirectory(const char* path);
-std::string GetGEMTempDirectory();
+QUARN_API void SetGEMTempDirectory(const char* path);
+QUARN_API std::string GetGEMTempDirectory();
 
 #endif

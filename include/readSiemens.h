@@ -7,11 +7,12 @@
 
 #include "DicomHeaderInfo.h"
 #include "MriSliceInformation.h"
+#include "QuarnExport.h"
 #include "RawHeaderInfo.h"
 
-int FillRawHeaderFromSiemensFile(const char* fileName, ecRawHeaderInfo* header, ecMriSliceInformation* info,
+QUARN_API int FillRawHeaderFromSiemensFile(const char* fileName, ecRawHeaderInfo* header, ecMriSliceInformation* info,
                                  long* dataOffset, unsigned long flags);
-int FindSiemensFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
+QUARN_API int FindSiemensFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
                               std::vector<ecDicomHeaderInfo>& headers, ecRawHeaderInfo* firstHeader,
                               unsigned long flags);
 

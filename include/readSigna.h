@@ -8,16 +8,17 @@
 
 #include "DicomHeaderInfo.h"
 #include "MriSliceInformation.h"
+#include "QuarnExport.h"
 #include "RawHeaderInfo.h"
 
-int FindSigna_PixelDepth(const char* fileName);
-int FillRawHeaderFromSignaFile(const char* fileName, ecRawHeaderInfo* header, ecMriSliceInformation* info,
+QUARN_API int FindSigna_PixelDepth(const char* fileName);
+QUARN_API int FillRawHeaderFromSignaFile(const char* fileName, ecRawHeaderInfo* header, ecMriSliceInformation* info,
                                long* dataOffset, unsigned long flags);
-int FindSignaFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
+QUARN_API int FindSignaFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
                             std::vector<ecDicomHeaderInfo>& headers, ecRawHeaderInfo* firstHeader,
                             unsigned long flags);
-int FindSignaOffsets(const char* fileName, unsigned long flags);
-int ConvertToIntel(char* bytes, float& value);
-int ConvertToIntel(char* bytes, double& value);
+QUARN_API int FindSignaOffsets(const char* fileName, unsigned long flags);
+QUARN_API int ConvertToIntel(char* bytes, float& value);
+QUARN_API int ConvertToIntel(char* bytes, double& value);
 
 #endif

@@ -5,20 +5,21 @@
 
 #include <cstdio>
 
+#include "QuarnExport.h"
 #include "RawHeaderInfo.h"
 
 // Stream form: 1 when the pixel data element was reached (the stream then
 // stands at its first byte), -1 without a stream, -2 without a record; any
 // other failure throws ecError.
-int read_dicom_data_raw_header(FILE* fp, ecRawHeaderInfo* header, long* dataOffset, unsigned long options);
+QUARN_API int read_dicom_data_raw_header(FILE* fp, ecRawHeaderInfo* header, long* dataOffset, unsigned long options);
 // File-name form: -3 without a name, -2 without a record, -1 when the file
 // cannot be opened; otherwise as the stream form.
-int read_dicom_data_raw_header(const char* fileName, ecRawHeaderInfo* header, long* dataOffset,
+QUARN_API int read_dicom_data_raw_header(const char* fileName, ecRawHeaderInfo* header, long* dataOffset,
                                unsigned long options);
 
 // The plane of an image orientation text (six numbers separated by
 // backslashes or blanks): axial, coronal or sagittal by the axes the row and
 // column directions mostly follow; axial for anything else.
-SliceType GetDicomSliceType(const char* orientationText, unsigned long& reserved);
+QUARN_API SliceType GetDicomSliceType(const char* orientationText, unsigned long& reserved);
 
 #endif

@@ -8,20 +8,22 @@
 #include <vector>
 
 #include "DicomHeaderInfo.h"
+#include "QuarnExport.h"
 #include "RawHeaderInfo.h"
 #include "read_dicom.h"
 
 // Comparison switches of the series consistency check.
-extern bool bUseComparisonTolerance;
-extern double dComparisonTolerance;
+extern QUARN_API bool bUseComparisonTolerance;
+extern QUARN_API double dComparisonTolerance;
 
-int SeekDicomHeader(FILE* stream);
-int FillRawHeaderFromDicomFile(const char* fileName, ecRawHeaderInfo* header, long* dataOffset, unsigned long flags);
-int FindDICOM_PixelDepth(const char* fileName, int* frames);
-int FindDicomFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
+QUARN_API int SeekDicomHeader(FILE* stream);
+QUARN_API int FillRawHeaderFromDicomFile(const char* fileName, ecRawHeaderInfo* header, long* dataOffset,
+                                         unsigned long flags);
+QUARN_API int FindDICOM_PixelDepth(const char* fileName, int* frames);
+QUARN_API int FindDicomFileImageRange(std::vector<std::string>& fileNames, int& firstImage, int& lastImage,
                             std::vector<ecDicomHeaderInfo>& headers, ecRawHeaderInfo* firstHeader,
                             unsigned long flags);
-int DICOM_ValuesAreConsistant(const std::vector<ecDicomHeaderInfo>& headers, unsigned long validityFlags);
+QUARN_API int DICOM_ValuesAreConsistant(const std::vector<ecDicomHeaderInfo>& headers, unsigned long validityFlags);
 
 // Fallback geometry of the whole-slice DICOM reader ecMriSlice<T>::ReadDICOMFile,
 // one set per pixel type T (unsigned char, short, float), reached through
@@ -31,7 +33,7 @@ int DICOM_ValuesAreConsistant(const std::vector<ecDicomHeaderInfo>& headers, uns
 // its header record when a file has an image number but lacks its plane, rows,
 // slice spacing, slice thickness or pixel spacing (and
 // ecMriSliceBase::bInferUnsetDicomFields is true).
-struct ecDicomSliceFallback {
+struct QUARN_API ecDicomSliceFallback {
     int iTmpPlane;             // -> PlaneType
     SliceType stTmp;           // -> ImagePlane
     int iTmpNRowsX;            // -> columns of the slice and iNumPix
@@ -46,7 +48,7 @@ struct ecDicomSliceFallback {
 // The fallback set of ecMriSlice<T>::ReadDICOMFile, for T = unsigned char,
 // short or float. Process-wide and unguarded, like the rest of the DICOM state.
 template <class T>
-ecDicomSliceFallback& DicomSliceFallback();
+QUARN_API ecDicomSliceFallback& DicomSliceFallback();
 extern template ecDicomSliceFallback& DicomSliceFallback<unsigned char>();
 extern template ecDicomSliceFallback& DicomSliceFallback<short>();
 extern template ecDicomSliceFallback& DicomSliceFallback<float>();

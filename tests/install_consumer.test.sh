@@ -23,4 +23,5 @@ c++ -std=c++17 ${flags[@]+"${flags[@]}"} "$src/tests/consumer/consumer.cpp" -o "
 out2=$(LD_LIBRARY_PATH="$libdir" "$tmp/pc-consumer")
 echo "find_package: $out1"
 echo "pkg-config:   $out2"
+# The library's three load-time slices come first: the host's first slice is Slice-4.
 [ "$out1" = "Slice-4 256" ] && [ "$out2" = "Slice-4 256" ]

@@ -33,6 +33,7 @@ while IFS='|' read -r name want text args; do
 done <<'TABLE'
 no-command|2||
 help|0||--help
+version|0||--version
 bad-window|2||convert "$d" -o "$tmp/x.png" --window 100
 zero-width-window|2||convert "$d" -o "$tmp/x.png" --window 100,0
 bad-extension|2||convert "$d" -o "$tmp/x.jpg"
@@ -48,6 +49,8 @@ dicom-read-as-siemens|1|slice_a.dcm|convert --format siemens "$d" -o "$tmp/x.png
 truncated-siemens|1||info "$tmp/short.ima"
 nema-stream|0||info "$s/dicom/acr_nema_ramp.img"
 TABLE
+"$quarn" --version | grep -qx "quarn $(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")" ||
+  { echo "FAIL version: not the project's version"; fail=1; }
 # One bad file among good ones: reported, the others still listed.
 check info-one-bad 1 "$quarn" info "$s/dicom/series/slice_a.dcm" "$tmp/none.dcm" "$s/ge/ramp.imgf"
 grep -q "slice_a.dcm" "$tmp/out" && grep -q "ramp.imgf" "$tmp/out" || { echo "FAIL info-one-bad: good files missing"; fail=1; }

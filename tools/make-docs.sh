@@ -9,7 +9,7 @@ mode=${2:-md}
 commands=(info scan convert montage)
 if [ "$mode" = man ]; then
   esc() { sed -e 's/\\/\\e/g' -e 's/^\./\\\&./' -e "s/^'/\\\\\\&'/"; }
-  echo '.TH QUARN 1 "" "quarn 0.1.0" "User Commands"'
+  echo ".TH QUARN 1 \"\" \"$("$quarn" --version)\" \"User Commands\""
   echo '.SH NAME'
   echo 'quarn \- look at, scan and convert MRI slice files'
   echo '.SH SYNOPSIS'

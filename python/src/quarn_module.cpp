@@ -22,6 +22,7 @@
 
 #include "Quarn.h"
 #include "QuarnImage.h"
+#include "QuarnVersion.h"
 
 namespace py = pybind11;
 
@@ -743,6 +744,7 @@ void BindImages(py::module_& m)
 PYBIND11_MODULE(_quarn, m)
 {
     m.doc() = "The compiled part of quarn; use the package `quarn`.";
+    m.attr("__version__") = QUARN_VERSION;
     py::module_::import("numpy");
 
     py::register_exception_translator([](std::exception_ptr p) {
@@ -759,7 +761,6 @@ PYBIND11_MODULE(_quarn, m)
         }
     });
 
-    m.attr("__version__") = QUARN_VERSION;
     BindImages(m);
     BindEnums(m);
     BindRecords(m);

@@ -6,9 +6,10 @@
 
 #include <vector>
 
+#include "QuarnExport.h"
 #include "ecBase.h"
 
-class ecLookupTable : public ecBase {
+class QUARN_API ecLookupTable : public ecBase {
 public:
     // A table of `numberOfColors` entries (256 by default), all 0 until Build
     // runs. Defaults: linear ramp and scale, hue 0..0.6667, saturation 1..1,

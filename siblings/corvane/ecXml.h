@@ -27,7 +27,9 @@
 #include <string>
 #include <vector>
 
-class ecXml {
+#include "QuarnExport.h"
+
+class QUARN_API ecXml {
 public:
     // An empty cursor (no text).
     ecXml();

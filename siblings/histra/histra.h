@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <vector>
 
-class ecHistogramBase {
+#include "QuarnExport.h"
+
+class QUARN_API ecHistogramBase {
 public:
     ecHistogramBase(int nBins, double low, double high);
     virtual ~ecHistogramBase();
@@ -35,7 +37,7 @@ private:
 };
 
 template <class T>
-class ecHistogram : public ecHistogramBase {
+class QUARN_API ecHistogram : public ecHistogramBase {
 public:
     ecHistogram(int nBins, double low, double high) : ecHistogramBase(nBins, low, high) {}
     // Clears the counts and counts the n values; false when not ready, when

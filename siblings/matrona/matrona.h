@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <vector>
 
+#include "QuarnExport.h"
+
 template <class T>
-class ecVBase {
+class QUARN_API ecVBase {
 public:
     // `n` elements, each `fill`; when `values` is given, the first n are copied from it.
     ecVBase(int n, T fill, const T* values) : v(n > 0 ? static_cast<size_t>(n) : 0u, fill)
@@ -32,14 +34,14 @@ private:
 };
 
 template <class T>
-class ecVector : public ecVBase<T> {
+class QUARN_API ecVector : public ecVBase<T> {
 public:
     ecVector() : ecVBase<T>(0, T(), nullptr) {}
     explicit ecVector(const ecVBase<T>& base) : ecVBase<T>(base) {}
 };
 
 template <class T>
-class ecMatrix {
+class QUARN_API ecMatrix {
 public:
     // rows x cols elements, each `fill`. The fourth and fifth arguments
     // (reserved and a zero flag) are accepted for compatibility.

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "QuarnExport.h"
 #include "ecBase.h"
 #include "ecLookupTable.h"
 
@@ -16,7 +17,7 @@ class ecDisplayCharacteristicsBase;
 // Display levels 0..255 for pixel values: a linear window [low, high] mapped
 // to 0..255 and clamped, with a precomputed level for each integer value
 // first..last (none for floating-point pixels).
-class ecGrayTable {
+class QUARN_API ecGrayTable {
 public:
     // Levels for the integer values first..last; none when last < first or
     // when the range holds more than 65536 values.
@@ -42,7 +43,7 @@ private:
     std::vector<unsigned char> vLevels;
 };
 
-class ecImageBase : public ecBase {
+class QUARN_API ecImageBase : public ecBase {
 public:
     // How pixel values are mapped to the 256 display gray levels.
     enum GrayTranslationMethod {
@@ -84,7 +85,7 @@ protected:
 };
 
 template <class T>
-class ecImage : public ecImageBase {
+class QUARN_API ecImage : public ecImageBase {
 public:
     ecImage();
     ~ecImage() override;
@@ -153,13 +154,13 @@ private:
 };
 
 template <class T>
-class ecImageEx : public ecImage<T> {
+class QUARN_API ecImageEx : public ecImage<T> {
 public:
     ecImageEx();
     ~ecImageEx() override;
 };
 
-class ecDisplayCharacteristicsBase {
+class QUARN_API ecDisplayCharacteristicsBase {
 public:
     // Rotation flags: a clockwise turn in the two low bits, then mirroring of
     // the turned picture.
@@ -204,7 +205,7 @@ protected:
 };
 
 template <class T>
-class ecDisplayCharacteristics : public ecDisplayCharacteristicsBase {
+class QUARN_API ecDisplayCharacteristics : public ecDisplayCharacteristicsBase {
 public:
     // Display range 0..255.
     ecDisplayCharacteristics();
@@ -237,12 +238,12 @@ protected:
 // the window and a new translation table (levels for each integer value of the
 // display range; none for float), and the result is 1. Options are not used.
 template <class T>
-int SetGrayValTranslation(ecDisplayCharacteristics<T>& dc, ecImageBase::GrayTranslationMethod method, double low,
-                          double high, unsigned long options);
+QUARN_API int SetGrayValTranslation(ecDisplayCharacteristics<T>& dc, ecImageBase::GrayTranslationMethod method,
+                                    double low, double high, unsigned long options);
 // Rebuilds the translation with the method and window already set (with
 // GrayMinMax, over the current display range); without one, sets GrayMinMax.
 template <class T>
-int SetupGrayValTranslation(ecDisplayCharacteristics<T>& dc);
+QUARN_API int SetupGrayValTranslation(ecDisplayCharacteristics<T>& dc);
 
 extern template class ecImage<unsigned char>;
 extern template class ecImage<short>;

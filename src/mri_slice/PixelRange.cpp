@@ -26,16 +26,26 @@ inline void Range(const T* pixels, size_t n, T& lo, T& hi)
     lo = l;
     hi = h;
 }
+
+// The clones are local to this file: GCC 12 gives the chooser of the clones of
+// a function with external linkage default visibility, whatever the build
+// says, and the library would export it.
+QUARN_PIXEL_CLONES void BytesRange(const unsigned char* pixels, size_t n, unsigned char& lo, unsigned char& hi)
+{
+    Range(pixels, n, lo, hi);
+}
+
+QUARN_PIXEL_CLONES void ShortsRange(const short* pixels, size_t n, short& lo, short& hi)
+{
+    Range(pixels, n, lo, hi);
+}
 }  // namespace
 
-QUARN_PIXEL_CLONES void PixelRange(const unsigned char* pixels, size_t n, unsigned char& lo, unsigned char& hi)
+void PixelRange(const unsigned char* pixels, size_t n, unsigned char& lo, unsigned char& hi)
 {
-    Range(pixels, n, lo, hi);
+    BytesRange(pixels, n, lo, hi);
 }
 
-QUARN_PIXEL_CLONES void PixelRange(const short* pixels, size_t n, short& lo, short& hi)
-{
-    Range(pixels, n, lo, hi);
-}
+void PixelRange(const short* pixels, size_t n, short& lo, short& hi) { ShortsRange(pixels, n, lo, hi); }
 
 void PixelRange(const float* pixels, size_t n, float& lo, float& hi) { Range(pixels, n, lo, hi); }

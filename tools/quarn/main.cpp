@@ -8,6 +8,7 @@
 
 #include "Commands.h"
 #include "Quarn.h"
+#include "QuarnVersion.h"
 
 namespace {
 
@@ -169,7 +170,7 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     app.footer("Exit status: 0 success, 1 a file could not be read or written, 2 usage error.\n"
                "Run 'quarn COMMAND --help' for the options of a command.");
-    app.set_version_flag("--version", "quarn 0.1.0");
+    app.set_version_flag("--version", "quarn " QUARN_VERSION);
 
     RawOptions infoRaw, scanRaw, convertRaw, montageRaw;
     std::vector<std::string> infoFiles, scanPaths, montagePaths;

@@ -2,8 +2,6 @@
 
 #include <cstdint>
 
-#include "ecXml.h"
-
 ecBase::ecBase() : state(0), option(0), ErrorCode(0), InstanceType(0), bDirtyFlag(false) {}
 
 ecBase::ecBase(instanceType type)
@@ -45,13 +43,3 @@ bool ecBase::WriteXml(std::ostream& os)
     return true;
 }
 
-bool ecBase::ReadXml(ecXml& x)
-{
-    // GetInt reads the unsigned form back as the signed 32-bit value it stands for.
-    state = x.GetInt("state");
-    option = x.GetInt("option");
-    ErrorCode = x.GetInt("ErrorCode");
-    InstanceType = x.GetInt("InstanceType");
-    bDirtyFlag = x.GetBool("bDirtyFlag");
-    return true;
-}
