@@ -141,3 +141,4 @@ def scan(paths, type=None):
     except (ValueError, KeyError):
         raise ValueError(f"no series scan for file type {type!r}") from None
     return fn(paths)
+from .series import Series, read_series, scan_series  # noqa: E402,F401
