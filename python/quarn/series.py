@@ -12,6 +12,7 @@ RAS millimetres, as NIfTI files and nibabel do.
 """
 
 import os
+import warnings
 from collections import namedtuple
 
 import numpy as np
@@ -90,8 +91,12 @@ def scan_series(folder_or_paths, recurse=True):
 
 
 def read_series(folder_or_paths):
-    """The series under a folder (walked) or among the files named."""
-    return scan_series(folder_or_paths).series
+    """The series under a folder (walked) or among the files named; a
+    warning names each file that could not be read (scan_series lists them)."""
+    scan = scan_series(folder_or_paths)
+    for file, error in scan.failed:
+        warnings.warn(f"{file}: {error}", stacklevel=2)
+    return scan.series
 
 
 def output_names(series):
