@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Reads the slices of one series, sorts them by image number, stacks them
+"""Reads the slices of one series, sorts them by instance number, stacks them
 into a 3-D array and saves a montage of all slices as a PNG picture.
 
     series_montage.py OUT.png FILE...
@@ -18,12 +18,13 @@ import quarn
 
 
 def read_series(paths):
-    """The slices sorted by image number, and their pixels as one volume."""
-    slices = sorted((quarn.read(p) for p in paths), key=lambda s: s.header.image_num)
-    shapes = {s.shape for s in slices}
-    if len(shapes) != 1:
-        raise SystemExit(f"the slices differ in size: {sorted(shapes)}")
-    return slices, np.stack([s.pixels for s in slices])  # (slices, rows, columns)
+    """The slices sorted by instance number (0 for files that state none),
+    and their pixels in rescaled units as one volume."""
+    slices = sorted((quarn.read(p) for p in paths), key=lambda s: s.image["InstanceNumber"] or 0)
+    shapes = {s.pixels.shape for s in slices}
+    if len(shapes) != 1 or len(next(iter(shapes))) != 2:
+        raise SystemExit(f"the slices are not single frames of one size: {sorted(shapes)}")
+    return slices, np.stack([s.rescaled() for s in slices])  # (slices, rows, columns)
 
 
 def montage(volume, columns=None):
@@ -48,10 +49,10 @@ def main(argv):
     try:
         slices, volume = read_series(paths)
     except quarn.QuarnError as e:
-        print(f"series_montage: {e} (status {e.status})", file=sys.stderr)
+        print(f"series_montage: {e} ({e.reason})", file=sys.stderr)
         return 1
     Image.fromarray(montage(volume)).save(out)
-    numbers = [s.header.image_num for s in slices]
+    numbers = [s.image["InstanceNumber"] for s in slices]
     print(f"{out}: {len(slices)} slices, images {numbers[0]}..{numbers[-1]}, volume {volume.shape} {volume.dtype}")
     return 0
 

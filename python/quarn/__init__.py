@@ -1,21 +1,28 @@
-"""Quarn for Python: MRI slices from DICOM, ACR-NEMA, GE Signa, Siemens, GE
-Genesis and raw files as NumPy arrays, with their geometry records.
+"""Quarn for Python: MRI slices from DICOM, ACR-NEMA, GE Signa, GE Genesis,
+Siemens and raw files as NumPy arrays, with what each file says about them.
 
     import quarn
-    s = quarn.read("IM0001")          # format taken from the file's bytes
-    s.pixels                          # numpy array (rows, columns)
-    s.header.size_pix                 # the header record's fields
-    first, last, headers = quarn.scan(paths)
+    im = quarn.read("IM0001")         # format taken from the file's bytes
+    im.pixels                         # numpy array, the file's own type and shape
+    im.image["PixelSpacing"]          # [row, column] in mm, or None when the file does not say
+    im.rescaled()                     # float32 values in rescaled units
+    for record in quarn.scan(paths):  # one record per file: its image or its error
+        ...
 
-The library keeps process-wide state while it reads, so read one file at a
-time (the module holds the GIL during every call).
+Files are read without the GIL, so several threads can read at once. The
+slice interface is here too: slices, header records and series scans
+(read_mri_slice, find_dicom_file_image_range, ...).
 """
 
+import json
 import os
 import re
+from typing import NamedTuple, Optional, Tuple
+
+import numpy as np
 
 __all__ = [
-    "QuarnError", "read", "scan", "detect_file_type",
+    "QuarnError", "Image", "RawLayout", "read", "scan", "detect_file_type",
     "Slice", "RawHeaderInfo", "DicomHeaderInfo", "DicomPositionInfo", "MriSliceInformation",
     "MriFileType", "SliceType", "BaseDataType", "GrayTranslationMethod",
     "read_mri_slice", "read_raw_slice",
@@ -26,16 +33,21 @@ __all__ = [
 
 
 class QuarnError(Exception):
-    """A read failed: the library's ecError or a negative status code.
+    """A file could not be read, or a call of the slice interface failed.
 
-    ``message`` is the library's text; ``status`` the status code, or None
-    when the failure carries none.
+    ``message`` names the file and the cause. ``reason`` is the reason word of
+    a read or scan ("cannot-open", "empty", "unknown-format", "truncated",
+    "malformed", "unsupported", "compressed", "needs-geometry"), None for the
+    slice interface; ``file`` the file's name where there is one; ``status``
+    the slice interface's status code, or None.
     """
 
-    def __init__(self, message, status=None):
-        super().__init__(message, status)
+    def __init__(self, message, status=None, reason=None, file=None):
+        super().__init__(message, status, reason, file)
         self.message = message
         self.status = status
+        self.reason = reason
+        self.file = file
 
     def __str__(self):
         return self.message
@@ -52,93 +64,117 @@ def _status_in_message(message):
 
 
 from ._quarn import *  # noqa: E402,F401,F403  (the enumeration members too)
-from ._quarn import (  # noqa: E402
-    MriFileType, Slice, RawHeaderInfo, read_mri_slice, find_dicom_file_image_range,
-    find_siemens_file_image_range, find_signa_file_image_range, find_ximg_file_image_range,
-)
+from ._quarn import MriFileType, __version__, _probe, _read, _scan  # noqa: E402,F401
 
 __all__ += [m.name for m in MriFileType] + ["SliceUnknown", "SliceAxial", "SliceSagittal", "SliceCoronal"]
 
-_RAW_TYPES = (MriFileType.MriRaw8, MriFileType.MriRaw16, MriFileType.MriRaw16Swapped, MriFileType.MriRawFloat)
 
+class Image:
+    """One slice file read by :func:`read`.
 
-def detect_file_type(path):
-    """The file type of a slice file, from its own bytes.
-
-    "DICM" at byte 128: MriDicom (DICOM part 10). "IMGF" at byte 0: MriSigna
-    (GE Signa and Genesis files share it; read() takes such files with the
-    Genesis reader, scan() with the Signa scan). "SIEMENS" at byte 96 of a file of at least 6144 bytes:
-    MriSiemens. A first element group of 1 to 8 (little-endian): MriDicom
-    (ACR-NEMA, no preamble). Anything else raises QuarnError: headerless raw
-    files cannot be recognised and need type= and header=.
+    ``pixels``: the stored values as a read-only NumPy array of the file's
+    type (uint8, int8, uint16, int16, uint32, int32 or float32) and of the
+    shape pydicom gives: (rows, columns), (frames, rows, columns) for several
+    frames, with a last axis of 3 samples for colour. The array owns its
+    memory and outlives the Image. ``image``: what the file says, under DICOM
+    keywords (the "image" object of ``quarn info --json``); None for what the
+    file does not say. ``file``: the name read. ``format``: the format word
+    ("dicom", "nema", "signa", "genesis", "siemens", "raw").
     """
-    path = os.fspath(path)
-    with open(path, "rb") as f:
-        head = f.read(132)
-        size = os.fstat(f.fileno()).st_size
-    if head[128:132] == b"DICM":
-        return MriFileType.MriDicom
-    if head[:4] == b"IMGF":
-        return MriFileType.MriSigna
-    if size >= 6144 and head[96:103] == b"SIEMENS":
-        return MriFileType.MriSiemens
-    if len(head) >= 8 and 1 <= int.from_bytes(head[:2], "little") <= 8:
-        return MriFileType.MriDicom
-    raise QuarnError(f"<{path}> is not a file of a known format (DICOM, ACR-NEMA, GE Signa/Genesis, Siemens); "
-                     "raw files need type= and header=")
+
+    __slots__ = ("file", "format", "image", "pixels")
+
+    def __init__(self, file, format, image, pixels):
+        self.file = file
+        self.format = format
+        self.image = image
+        self.pixels = pixels
+
+    def rescaled(self):
+        """The pixels in rescaled units as float32: value × RescaleSlope +
+        RescaleIntercept, with slope 1 and intercept 0 where the file states
+        none. A new array each call."""
+        slope, intercept = self.image.get("RescaleSlope"), self.image.get("RescaleIntercept")
+        slope = 1.0 if slope is None else slope
+        intercept = 0.0 if intercept is None else intercept
+        return (self.pixels.astype(np.float64) * slope + intercept).astype(np.float32)
+
+    def __repr__(self):
+        shape = "x".join(str(n) for n in self.pixels.shape)
+        return f"<quarn.Image {self.file!r} {self.format} {shape} {self.pixels.dtype}>"
 
 
-def read(path, type=None, header=None, display=True, options=0):
-    """Reads one slice file into a Slice.
+class RawLayout(NamedTuple):
+    """The geometry of a headerless raw file, for ``read(path, raw=...)``.
 
-    type: a MriFileType, or None to detect it from the file's bytes ("IMGF"
-    files are then read with the Genesis reader).
-    header: a RawHeaderInfo describing a raw file (required for raw types).
-    display: a display slice (every format); False reads raw files into a
-    plain slice. options: the library's option bits (0x10000 halves raw
-    slices while reading).
+    rows, columns; pixel_type: "uint8", "int8", "uint16", "int16", "uint32",
+    "int32", "float32" (or the NumPy type); byte_order: "little" or "big";
+    offset: where the pixels start, -1 when they are the file's last bytes;
+    pixel_spacing: (row, column) in mm, or None; slice_thickness in mm, or None.
     """
-    if type is None:
-        type = detect_file_type(path)
-        if type == MriFileType.MriSigna:
-            # "IMGF" files: the Genesis reader decodes all four storage
-            # methods of these files into the slice.
-            type = MriFileType.MriGenesis
-    if type in _RAW_TYPES and header is None:
-        raise ValueError("raw files have no header of their own: pass header=RawHeaderInfo describing them")
-    if header is not None and not isinstance(header, RawHeaderInfo):
-        raise TypeError(f"header must be a RawHeaderInfo, not {header.__class__.__name__}")
-    return read_mri_slice(path, type, header, display, options)
+
+    rows: int
+    columns: int
+    pixel_type: str = "int16"
+    byte_order: str = "little"
+    offset: int = -1
+    pixel_spacing: Optional[Tuple[float, float]] = None
+    slice_thickness: Optional[float] = None
 
 
-_SCANS = {
-    MriFileType.MriDicom: find_dicom_file_image_range,
-    MriFileType.MriSiemens: find_siemens_file_image_range,
-    MriFileType.MriSigna: find_signa_file_image_range,
-    MriFileType.MriGenesis: find_ximg_file_image_range,
-}
+def _layout(raw):
+    raw = RawLayout(**raw) if isinstance(raw, dict) else RawLayout(*raw)
+    if not isinstance(raw.pixel_type, str):
+        dtype = np.dtype(raw.pixel_type)
+        if dtype.byteorder not in "=|":
+            raise ValueError("give the byte order as byte_order=, not in pixel_type")
+        raw = raw._replace(pixel_type=dtype.name)
+    return raw
 
 
-def scan(paths, type=None):
-    """Scans the files of one series: (first image number, last image number,
-    list of DicomHeaderInfo in the order of paths).
+def read(path, *, format=None, raw=None):
+    """Reads one slice file into an :class:`Image`.
 
-    type: MriDicom, MriSiemens, MriSigna or MriGenesis (the XImg scan), or
-    None to detect it from the first file ("IMGF" files: the Signa scan,
-    which reads their image numbers and geometry). DICOM series are also checked for
-    consistency; a negative verdict raises QuarnError with its status. Sort
-    the headers by image number with sorted(headers).
+    The format is taken from the file's bytes (see :func:`detect_file_type`),
+    or from ``format`` ("dicom", "nema", "signa", "genesis", "siemens",
+    "raw"). ``raw``: a :class:`RawLayout` (or a dict or tuple of its fields)
+    for headerless raw files; it is refused for a file whose bytes show
+    another format unless ``format="raw"``. Raises :class:`QuarnError` with
+    ``.reason`` when the file cannot be read, ValueError for bad arguments.
+    """
+    if raw is not None:
+        if format not in (None, "raw"):
+            raise ValueError(f"raw geometry applies only to raw files, not to format={format!r}")
+        raw = _layout(raw)
+    file = os.fsdecode(path) if isinstance(path, (str, bytes, os.PathLike)) else path
+    word, text, pixels = _read(path, format, raw)
+    return Image(file, word, json.loads(text), pixels)
+
+
+def scan(paths):
+    """Reads every file of ``paths`` and describes each, in order; one bad
+    file never stops the others.
+
+    Returns a list with one dict per file: ``{"file", "format", "image"}``
+    (``image`` as :attr:`Image.image`) for a file that was read, and
+    ``{"file", "error", "reason"}`` (the message and reason word of the
+    :class:`QuarnError` that :func:`read` would raise) for one that was not.
     """
     if isinstance(paths, (str, bytes, os.PathLike)):
         raise TypeError("scan takes a list of file names, not a single file name")
-    paths = list(paths)
-    if type is None:
-        if not paths:
-            raise ValueError("scan of an empty list needs type=")
-        type = detect_file_type(paths[0])
-    try:
-        fn = _SCANS[MriFileType(type)]
-    except (ValueError, KeyError):
-        raise ValueError(f"no series scan for file type {type!r}") from None
-    return fn(paths)
+    records = []
+    for file, word, text, error in _scan(paths):
+        if error is None:
+            records.append({"file": file, "format": word, "image": json.loads(text)})
+        else:
+            records.append({"file": file, "error": error.message, "reason": error.reason})
+    return records
+
+
+def detect_file_type(path):
+    """The format word a file's bytes show: "dicom", "nema", "genesis",
+    "siemens", or "unknown" (headerless raw files cannot be told). The same
+    probe as :func:`read`; raises :class:`QuarnError` for files that cannot
+    be opened or are empty."""
+    return _probe(path)[0]
 from .series import Series, read_series, scan_series  # noqa: E402,F401

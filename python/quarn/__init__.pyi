@@ -1,16 +1,51 @@
 import enum
 import os
-from typing import Iterable, Optional, Tuple, Union
+from typing import Any, Dict, Iterable, List, Literal, Mapping, NamedTuple, Optional, Tuple, Union
 
 import numpy as np
 import numpy.typing as npt
 
 _Path = Union[str, bytes, os.PathLike]
 
+__version__: str
+
+_Reason = Literal["cannot-open", "empty", "unknown-format", "truncated", "malformed", "unsupported", "compressed",
+                  "needs-geometry"]
+_Format = Literal["dicom", "nema", "signa", "genesis", "siemens", "raw"]
+_PixelType = Literal["uint8", "int8", "uint16", "int16", "uint32", "int32", "float32"]
+
 class QuarnError(Exception):
     message: str
     status: Optional[int]
-    def __init__(self, message: str, status: Optional[int] = ...) -> None: ...
+    reason: Optional[_Reason]
+    file: Optional[str]
+    def __init__(self, message: str, status: Optional[int] = ..., reason: Optional[str] = ...,
+                 file: Optional[str] = ...) -> None: ...
+
+class Image:
+    """One slice file read by read()."""
+    file: str
+    format: _Format
+    image: Dict[str, Any]
+    pixels: npt.NDArray[Union[np.uint8, np.int8, np.uint16, np.int16, np.uint32, np.int32, np.float32]]
+    def __init__(self, file: str, format: str, image: Dict[str, Any], pixels: npt.NDArray[Any]) -> None: ...
+    def rescaled(self) -> npt.NDArray[np.float32]: ...
+
+class RawLayout(NamedTuple):
+    """The geometry of a headerless raw file."""
+    rows: int
+    columns: int
+    pixel_type: Union[_PixelType, str, np.dtype, type] = "int16"
+    byte_order: Literal["little", "big"] = "little"
+    offset: int = -1
+    pixel_spacing: Optional[Tuple[float, float]] = None
+    slice_thickness: Optional[float] = None
+
+_Raw = Union[RawLayout, Mapping[str, Any], Tuple[Any, ...]]
+
+def read(path: _Path, *, format: Optional[_Format] = None, raw: Optional[_Raw] = None) -> Image: ...
+def scan(paths: Iterable[_Path]) -> List[Dict[str, Any]]: ...
+def detect_file_type(path: _Path) -> Literal["dicom", "nema", "genesis", "signa", "siemens", "unknown"]: ...
 
 class MriFileType(enum.IntEnum):
     MriNone = 0
@@ -197,10 +232,6 @@ class Slice:
 
 _Headers = Tuple[int, int, list[DicomHeaderInfo]]
 
-def detect_file_type(path: _Path) -> MriFileType: ...
-def read(path: _Path, type: Optional[Union[MriFileType, int]] = None, header: Optional[RawHeaderInfo] = None,
-         display: bool = True, options: int = 0) -> Slice: ...
-def scan(paths: Iterable[_Path], type: Optional[Union[MriFileType, int]] = None) -> _Headers: ...
 def read_mri_slice(name: _Path, type: Union[MriFileType, int], header: Optional[RawHeaderInfo] = None,
                    display: bool = True, options: int = 0) -> Slice: ...
 def read_raw_slice(name: _Path, type: Union[MriFileType, int], header: RawHeaderInfo, options: int = 0) -> Slice: ...

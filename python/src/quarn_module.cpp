@@ -1,22 +1,27 @@
-// The compiled part of the Python package `quarn`: slices with their pixels as
-// NumPy arrays, the header records, the slice information record, the series
-// scans and the mapping of ecError and negative status codes to QuarnError.
+// The compiled part of the Python package `quarn`: images read by the one
+// reader (quarn::ReadImage) with their pixels as NumPy arrays and their
+// description as JSON text; the slice interface (slices, header records,
+// slice information record, series scans); and the mapping of
+// quarn::Error, ecError and negative status codes to QuarnError.
 //
-// The library keeps process-wide state (element reader, scan marks, label
-// counter), so every call here runs with the GIL held: one read at a time.
+// Files are read without the interpreter lock, so other Python threads run
+// meanwhile.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "Quarn.h"
+#include "QuarnImage.h"
 
 namespace py = pybind11;
 
@@ -107,12 +112,13 @@ py::object EnumValue(const py::object& cls, int value)
     }
 }
 
-py::object MakeIntEnum(py::module_& m, const char* name, const std::vector<std::pair<const char*, int>>& members,
-                       bool exportMembers)
+py::object MakeIntEnum(py::module_& m, const char* name, const char* doc,
+                       const std::vector<std::pair<const char*, int>>& members, bool exportMembers)
 {
     py::list items;
     for (const auto& [key, value] : members) items.append(py::make_tuple(key, value));
     py::object cls = py::module_::import("enum").attr("IntEnum")(name, items, py::arg("module") = "quarn");
+    cls.attr("__doc__") = doc;
     m.attr(name) = cls;
     if (exportMembers)
         for (const auto& [key, value] : members) m.attr(key) = cls.attr(key);
@@ -216,16 +222,16 @@ void BindEnums(py::module_& m)
     // The objects are released on purpose never: a static py::object would be
     // destroyed after the interpreter has gone.
     gEnums = new Enums{
-        MakeIntEnum(m, "MriFileType", fileTypes, true),
-        MakeIntEnum(m, "SliceType",
+        MakeIntEnum(m, "MriFileType", "The file types of the slice factory (MriFileType).", fileTypes, true),
+        MakeIntEnum(m, "SliceType", "Slice planes (SliceType).",
                     {{"SliceUnknown", SliceUnknown}, {"SliceAxial", SliceAxial}, {"SliceSagittal", SliceSagittal},
                      {"SliceCoronal", SliceCoronal}},
                     true),
-        MakeIntEnum(m, "BaseDataType",
+        MakeIntEnum(m, "BaseDataType", "Pixel types of slices (ecBaseData::BaseDataType).",
                     {{"Unknown", ecBaseData::Unknown}, {"Short", ecBaseData::Short},
                      {"UnsignedChar", ecBaseData::UnsignedChar}, {"Float", ecBaseData::Float}},
                     false),
-        MakeIntEnum(m, "GrayTranslationMethod",
+        MakeIntEnum(m, "GrayTranslationMethod", "Gray-value translations of display slices.",
                     {{"GrayLinear", ecImageBase::GrayLinear}, {"GrayMinMax", ecImageBase::GrayMinMax}}, false),
     };
 }
@@ -482,7 +488,9 @@ void BindFunctions(py::module_& m)
             return Slice(s);
         },
         py::arg("name"), py::arg("type"), py::arg("header") = nullptr, py::arg("display") = true,
-        py::arg("options") = 0);
+        py::arg("options") = 0,
+        "The slice factory (ReadMriSlice): reads a file of the given MriFileType into a Slice (a display slice "
+        "unless display=False); header describes raw files. Raises QuarnError when no slice is read.");
 
     m.def(
         "read_raw_slice",
@@ -505,42 +513,231 @@ void BindFunctions(py::module_& m)
             throw py::value_error("read_raw_slice reads the raw file types MriRaw8, MriRaw16, MriRaw16Swapped and "
                                   "MriRawFloat only");
         },
-        py::arg("name"), py::arg("type"), py::arg("header"), py::arg("options") = 0);
+        py::arg("name"), py::arg("type"), py::arg("header"), py::arg("options") = 0,
+        "Reads a raw file (MriRaw8, MriRaw16, MriRaw16Swapped, MriRawFloat) described by header into a plain Slice.");
 
     m.def("find_dicom_file_image_range",
           [](const py::iterable& p, unsigned int f) { return Scan(FindDicomFileImageRange, "FindDicomFileImageRange", p, f); },
-          py::arg("file_names"), py::arg("flags") = 0);
+          py::arg("file_names"), py::arg("flags") = 0,
+          "The DICOM series scan (FindDicomFileImageRange): (first image number, last image number, list of DicomHeaderInfo in the "
+          "order of file_names). Raises QuarnError for a negative status.");
     m.def("find_siemens_file_image_range",
           [](const py::iterable& p, unsigned int f) {
               return Scan(FindSiemensFileImageRange, "FindSiemensFileImageRange", p, f);
           },
-          py::arg("file_names"), py::arg("flags") = 0);
+          py::arg("file_names"), py::arg("flags") = 0,
+          "The Siemens series scan (FindSiemensFileImageRange): (first image number, last image number, list of DicomHeaderInfo in the "
+          "order of file_names). Raises QuarnError for a negative status.");
     m.def("find_signa_file_image_range",
           [](const py::iterable& p, unsigned int f) { return Scan(FindSignaFileImageRange, "FindSignaFileImageRange", p, f); },
-          py::arg("file_names"), py::arg("flags") = 0);
+          py::arg("file_names"), py::arg("flags") = 0,
+          "The GE Signa series scan (FindSignaFileImageRange): (first image number, last image number, list of DicomHeaderInfo in the "
+          "order of file_names). Raises QuarnError for a negative status.");
     m.def("find_ximg_file_image_range",
           [](const py::iterable& p, unsigned int f) { return Scan(FindXImgFileImageRange, "FindXImgFileImageRange", p, f); },
-          py::arg("file_names"), py::arg("flags") = 0);
+          py::arg("file_names"), py::arg("flags") = 0,
+          "The GE XImg series scan (FindXImgFileImageRange): (first image number, last image number, list of DicomHeaderInfo in the "
+          "order of file_names). Raises QuarnError for a negative status.");
     m.def("find_ximage_file_image_range",
           [](const py::iterable& p, unsigned int f) {
               return Scan(FindXImageFileImageRange, "FindXImageFileImageRange", p, f);
           },
-          py::arg("file_names"), py::arg("flags") = 0);
+          py::arg("file_names"), py::arg("flags") = 0,
+          "The GE XImage series scan (FindXImageFileImageRange): (first image number, last image number, list of DicomHeaderInfo in the "
+          "order of file_names). Raises QuarnError for a negative status.");
     m.def("dicom_values_are_consistant",
           [](const std::vector<ecDicomHeaderInfo>& headers, unsigned int flags) {
               return DICOM_ValuesAreConsistant(headers, flags);
           },
-          py::arg("headers"), py::arg("validity_flags") = 3);
-    m.def("get_comparison_tolerance", []() { return py::make_tuple(bUseComparisonTolerance, dComparisonTolerance); });
+          py::arg("headers"), py::arg("validity_flags") = 3,
+          "DICOM_ValuesAreConsistant: whether the header records of a series agree; the verdict as a number.");
+    m.def("get_comparison_tolerance", []() { return py::make_tuple(bUseComparisonTolerance, dComparisonTolerance); },
+          "The series comparison's switches: (bUseComparisonTolerance, dComparisonTolerance).");
     m.def(
         "set_comparison_tolerance",
         [](bool use, double tolerance) {
             bUseComparisonTolerance = use;
             dComparisonTolerance = tolerance;
         },
-        py::arg("use"), py::arg("tolerance") = 1e-6);
+        py::arg("use"), py::arg("tolerance") = 1e-6,
+        "Sets the series comparison's switches bUseComparisonTolerance and dComparisonTolerance.");
     m.def("ascii_rep_of_mri_file_type", [](int t) { return Latin1(AsciiRepOfMriFileType(static_cast<MriFileType>(t))); },
-          py::arg("type"));
+          py::arg("type"), "AsciiRepOfMriFileType: the word for a file type (\"MriDicom\", ...).");
+}
+
+// ------------------------------------------------------------ the one reader
+
+quarn::Format FormatArg(const std::string& word)
+{
+    static const quarn::Format kFormats[] = {quarn::Format::Dicom, quarn::Format::Nema,    quarn::Format::Signa,
+                                             quarn::Format::Genesis, quarn::Format::Siemens, quarn::Format::Raw};
+    for (quarn::Format f : kFormats)
+        if (word == quarn::FormatWord(f)) return f;
+    throw py::value_error("format must be one of dicom, nema, signa, genesis, siemens, raw, not '" + word + "'");
+}
+
+quarn::PixelType PixelTypeArg(const std::string& word)
+{
+    static const quarn::PixelType kTypes[] = {quarn::PixelType::U8,  quarn::PixelType::S8,  quarn::PixelType::U16,
+                                              quarn::PixelType::S16, quarn::PixelType::U32, quarn::PixelType::S32,
+                                              quarn::PixelType::F32};
+    for (quarn::PixelType t : kTypes)
+        if (word == quarn::PixelTypeWord(t)) return t;
+    throw py::value_error("pixel_type must be one of uint8, int8, uint16, int16, uint32, int32, float32, not '" + word +
+                          "'");
+}
+
+// A raw layout from the fields of quarn.RawLayout, in its order: rows,
+// columns, pixel type word, byte order word, offset, pixel spacing (row,
+// column) or None, slice thickness or None.
+quarn::RawLayout RawArg(const py::sequence& t)
+{
+    if (py::len(t) != 7) throw py::value_error("raw takes the seven fields of quarn.RawLayout");
+    quarn::RawLayout raw;
+    raw.rows = t[0].cast<int>();
+    raw.columns = t[1].cast<int>();
+    if (raw.rows < 1 || raw.columns < 1) throw py::value_error("raw rows and columns must be at least 1");
+    raw.pixelType = PixelTypeArg(t[2].cast<std::string>());
+    const std::string order = t[3].cast<std::string>();
+    if (order != "little" && order != "big")
+        throw py::value_error("byte_order must be 'little' or 'big', not '" + order + "'");
+    raw.bigEndian = order == "big";
+    raw.offset = t[4].cast<long long>();
+    if (raw.offset < -1) throw py::value_error("offset must be -1 (the pixels end the file) or a byte position");
+    if (!t[5].is_none()) {
+        const auto spacing = t[5].cast<std::vector<double>>();
+        if (spacing.size() != 2) throw py::value_error("pixel_spacing takes two numbers: (row, column) in mm");
+        raw.pixelSpacing = std::array<double, 2>{spacing[0], spacing[1]};
+    }
+    if (!t[6].is_none()) raw.sliceThickness = t[6].cast<double>();
+    return raw;
+}
+
+// Reads a file as the command-line tool does: raw geometry is for files
+// whose bytes show no format, or for any file when the format is forced to
+// raw; given for a file of a known format, it is an error for that file.
+quarn::Image ReadAsTheToolDoes(const std::string& path, quarn::ReadOptions options)
+{
+    if (options.raw && !options.format) {
+        const quarn::Probe probe = quarn::ProbeFile(path);
+        if (probe.format != quarn::Format::Unknown)
+            throw quarn::Error(quarn::Reason::Unsupported, path,
+                               std::string("is a ") + quarn::FormatWord(probe.format) + " file (" + probe.why +
+                                   "); raw geometry applies only to raw files (format=\"raw\" reads it as raw)");
+        options.format = quarn::Format::Raw;
+    }
+    return quarn::ReadImage(path, options);
+}
+
+// The stored values as a read-only array that owns them: the bytes move
+// into a capsule that is the array's base, so the array lives on its own.
+// Shapes as pydicom gives them: (rows, columns), (frames, rows, columns),
+// with a last axis of samples for colour; colour by plane is a strided view.
+py::array PixelArray(quarn::Image& image)
+{
+    const py::dtype dt(quarn::PixelTypeWord(image.pixelType));
+    const py::ssize_t size = dt.itemsize(), rows = image.rows, cols = image.columns, frames = image.frames,
+                      samples = image.samplesPerPixel;
+    if (rows < 1 || cols < 1 || frames < 1 || samples < 1 ||
+        image.pixelBytes.size() != static_cast<size_t>(rows * cols * frames * samples * size))
+        throw std::logic_error("the reader's pixel bytes do not match the image's size");
+    auto* bytes = new std::vector<unsigned char>(std::move(image.pixelBytes));
+    py::capsule owner(bytes, [](void* p) { delete static_cast<std::vector<unsigned char>*>(p); });
+    std::vector<py::ssize_t> shape, strides;
+    if (frames > 1) {
+        shape.push_back(frames);
+        strides.push_back(rows * cols * samples * size);
+    }
+    shape.insert(shape.end(), {rows, cols});
+    if (samples == 1) {
+        strides.insert(strides.end(), {cols * size, size});
+    } else if (image.planarConfiguration == 0) {  // R G B R G B ...
+        shape.push_back(samples);
+        strides.insert(strides.end(), {cols * samples * size, samples * size, size});
+    } else {  // a plane per sample
+        shape.push_back(samples);
+        strides.insert(strides.end(), {cols * size, size, rows * cols * size});
+    }
+    py::array a(dt, shape, strides, bytes->data(), owner);
+    a.attr("setflags")(py::arg("write") = false);
+    return a;
+}
+
+py::object QuarnErrorOf(const quarn::Error& e)
+{
+    py::object cls = py::module_::import("quarn").attr("QuarnError");
+    const py::str file = PathText(e.file());
+    const py::str message = py::str("{}: {}").format(file, Latin1(e.cause()));
+    return cls(message, py::none(), quarn::ReasonWord(e.reason()), file);
+}
+
+void BindImages(py::module_& m)
+{
+    m.def(
+        "_read",
+        [](const py::object& path, const py::object& format, const py::object& raw) {
+            const std::string name = PathArg(path);
+            quarn::ReadOptions options;
+            if (!format.is_none()) options.format = FormatArg(format.cast<std::string>());
+            if (!raw.is_none()) options.raw = RawArg(raw.cast<py::sequence>());
+            quarn::Image image;
+            std::string json;
+            {
+                py::gil_scoped_release unlocked;  // other Python threads run while the file is read
+                image = ReadAsTheToolDoes(name, options);
+                json = quarn::ImageJson(image);
+            }
+            return py::make_tuple(quarn::FormatWord(image.format), Latin1(json), PixelArray(image));
+        },
+        py::arg("path"), py::arg("format"), py::arg("raw"),
+        "Reads one file: (format word, the image's JSON text, pixel array). Use quarn.read.");
+
+    m.def(
+        "_scan",
+        [](const py::iterable& paths) {
+            struct Record {
+                std::string file, format, json;
+                std::optional<quarn::Error> error;
+            };
+            std::vector<Record> records;
+            for (const std::string& p : PathList(paths)) records.push_back({p, {}, {}, {}});
+            {
+                py::gil_scoped_release unlocked;
+                for (Record& r : records) {
+                    try {
+                        const quarn::Image image = quarn::ReadImage(r.file);
+                        r.format = quarn::FormatWord(image.format);
+                        r.json = quarn::ImageJson(image);
+                    } catch (const quarn::Error& e) {
+                        r.error = e;
+                    }
+                }
+            }
+            py::list out;
+            for (const Record& r : records) {
+                if (r.error)
+                    out.append(py::make_tuple(PathText(r.file), py::none(), py::none(), QuarnErrorOf(*r.error)));
+                else
+                    out.append(py::make_tuple(PathText(r.file), r.format, Latin1(r.json), py::none()));
+            }
+            return out;
+        },
+        py::arg("paths"),
+        "Reads each file: a list of (file, format word, JSON text, None) or (file, None, None, QuarnError). "
+        "Use quarn.scan.");
+
+    m.def(
+        "_probe",
+        [](const py::object& path) {
+            const std::string name = PathArg(path);
+            quarn::Probe probe;
+            {
+                py::gil_scoped_release unlocked;
+                probe = quarn::ProbeFile(name);
+            }
+            return py::make_tuple(quarn::FormatWord(probe.format), Latin1(probe.why));
+        },
+        py::arg("path"), "The format a file's bytes show: (format word, why). Use quarn.detect_file_type.");
 }
 
 }  // namespace
@@ -553,6 +750,9 @@ PYBIND11_MODULE(_quarn, m)
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
+        } catch (const quarn::Error& e) {
+            py::object error = QuarnErrorOf(e);
+            PyErr_SetObject(error.get_type().ptr(), error.ptr());
         } catch (const ecError& e) {
             // The message carries the status where the library put one.
             py::object cls = py::module_::import("quarn").attr("QuarnError");
@@ -561,6 +761,8 @@ PYBIND11_MODULE(_quarn, m)
         }
     });
 
+    m.attr("__version__") = QUARN_VERSION;
+    BindImages(m);
     BindEnums(m);
     BindRecords(m);
     BindSlice(m);

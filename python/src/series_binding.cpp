@@ -15,16 +15,12 @@ namespace py = pybind11;
 
 namespace {
 
-// Raises quarn.QuarnError with the library's message (file: cause) and its
-// reason word as `reason`.
+// Raises quarn.QuarnError with the library's message (file: cause), its
+// reason word and the file.
 [[noreturn]] void Raise(const quarn::Error& e)
 {
     py::object cls = py::module_::import("quarn").attr("QuarnError");
-    py::object error = cls(std::string(e.what()));
-    try {
-        error.attr("reason") = quarn::ReasonWord(e.reason());
-    } catch (const py::error_already_set&) {
-    }
+    py::object error = cls(std::string(e.what()), py::none(), quarn::ReasonWord(e.reason()), e.file());
     PyErr_SetObject(cls.ptr(), error.ptr());
     throw py::error_already_set();
 }

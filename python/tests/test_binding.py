@@ -20,7 +20,7 @@ def test_pixels_arrive_in_their_type_and_shape(tmp_path, ftype, word, dtype, dis
     expected = (np.arange(24 * 20) % 251).astype(dtype).reshape(20, 24)
     path = tmp_path / "slice.raw"
     expected.tofile(path)
-    s = quarn.read(path, ftype, header=raw_header(24, 20, word), display=display)
+    s = quarn.read_mri_slice(path, ftype, raw_header(24, 20, word), display)
     assert s.shape == (20, 24) and s.dtype == dtype and s.is_display == display
     assert s.pixels.dtype == dtype and np.array_equal(s.pixels, expected)
     assert quarn.read_raw_slice(path, ftype, raw_header(24, 20, word)).pixels.dtype == dtype
@@ -31,7 +31,7 @@ def test_pixels_share_the_slice_buffer_and_keep_the_slice_alive(tmp_path, displa
     values = np.arange(64 * 64, dtype=np.int16).reshape(64, 64)
     path = tmp_path / "slice.raw"
     values.tofile(path)
-    s = quarn.read(path, quarn.MriRaw16, header=raw_header(64, 64), display=display)
+    s = quarn.read_mri_slice(path, quarn.MriRaw16, raw_header(64, 64), display)
     a, b = s.pixels, s.pixels
     assert np.shares_memory(a, b) and a.base is s and not a.flags.writeable
     with pytest.raises(ValueError):
@@ -81,25 +81,23 @@ def test_errors_have_their_python_types_and_statuses(tmp_path):
         (lambda: quarn.read_raw_slice("a\0b", quarn.MriRaw16, h), ValueError, "NUL"),
         (lambda: quarn.read_raw_slice(short, quarn.MriDicom, h), ValueError, "raw file types"),
         (lambda: quarn.read_raw_slice(short, quarn.MriRaw16, "header"), TypeError, None),
-        (lambda: quarn.read(short, quarn.MriRaw16), ValueError, "header="),
-        (lambda: quarn.scan("IM0001"), TypeError, "list of file names"),
         (lambda: quarn.find_dicom_file_image_range("IM0001"), TypeError, "list of file names"),
-        (lambda: quarn.detect_file_type(tmp_path / "missing"), FileNotFoundError, None),
-        (lambda: quarn.detect_file_type(short), quarn.QuarnError, "not a file of a known format"),
     ]:
         with pytest.raises(error, match=match):
             call()
     for call, status in [
         (lambda: quarn.read_raw_slice(tmp_path / "missing.raw", quarn.MriRaw16, h), -19),
-        (lambda: quarn.read(tmp_path / "missing.raw", quarn.MriRaw16, header=h), -19),
+        (lambda: quarn.read_mri_slice(tmp_path / "missing.raw", quarn.MriRaw16, h), -19),
         (lambda: quarn.read_raw_slice(short, quarn.MriRaw8, quarn.RawHeaderInfo()), -1),
         (lambda: quarn.DicomPositionInfo().set_position("1\\2"), -2),
         (lambda: quarn.read_raw_slice(short, quarn.MriRaw16, h), -20),
-        (lambda: quarn.read(full, quarn.MriRaw16, header=h, display=False).set_rotation_flags(2), -100),
-        (lambda: quarn.read(short, 2), None),
-        (lambda: quarn.read(DATA / "siemens" / "3868-2-100.ima"), -56),
-        (lambda: quarn.scan([DATA / "genesis" / "c_vf1122.fre", DATA / "genesis" / "missing.fre"]), -102),
-        (lambda: quarn.scan([DATA / "dicom/itk/DicomSeries/Image0075.dcm", tmp_path / "missing.dcm"]), -101),
+        (lambda: quarn.read_mri_slice(full, quarn.MriRaw16, h, False).set_rotation_flags(2), -100),
+        (lambda: quarn.read_mri_slice(short, 2), None),
+        (lambda: quarn.read_mri_slice(DATA / "siemens" / "3868-2-100.ima", quarn.MriSiemens), -56),
+        (lambda: quarn.find_signa_file_image_range([DATA / "genesis" / "c_vf1122.fre", DATA / "genesis" / "x.fre"]),
+         -102),
+        (lambda: quarn.find_dicom_file_image_range([DATA / "dicom/itk/DicomSeries/Image0075.dcm",
+                                                    tmp_path / "missing.dcm"]), -101),
     ]:
         with pytest.raises(quarn.QuarnError) as e:
             call()
@@ -111,11 +109,12 @@ def test_errors_have_their_python_types_and_statuses(tmp_path):
     (["siemens/3868-2-101.ima", "siemens/3868-2-100.ima"], quarn.MriSiemens, (100, 101)),
     (["dicom/itk/DicomSeries/Image0077.dcm", "dicom/itk/DicomSeries/Image0075.dcm"], quarn.MriDicom, (75, 77)),
 ])
-def test_read_and_scan_dispatch_by_file_type(files, ftype, numbers):
+def test_legacy_scan_and_read_dispatch_by_file_type(files, ftype, numbers):
     paths = [DATA / f for f in files]
-    assert quarn.detect_file_type(paths[0]) is ftype
-    first, last, headers = quarn.scan(paths)
+    scan = {quarn.MriSigna: quarn.find_signa_file_image_range, quarn.MriSiemens: quarn.find_siemens_file_image_range,
+            quarn.MriDicom: quarn.find_dicom_file_image_range}[ftype]
+    first, last, headers = scan(paths)
     assert (first, last) == numbers and [h.file_name for h in headers] == [str(p) for p in paths]
     if ftype is not quarn.MriSiemens:  # the Siemens samples hold no whole pixel block
-        s = quarn.read(paths[0])
+        s = quarn.read_mri_slice(paths[0], quarn.MriGenesis if ftype is quarn.MriSigna else ftype)
         assert s.is_display and s.header.image_num == numbers[1] and s.pixels.shape == s.shape
