@@ -7,8 +7,9 @@ packages=(
   libgtest-dev libgmock-dev
   python3 python3-pydicom python3-numpy
   python3-dev python3-pybind11 python3-pytest python3-pil
-  libcli11-dev nlohmann-json3-dev libpng-dev python3-png
+  libcli11-dev nlohmann-json3-dev libpng-dev python3-png zlib1g-dev
   clang-14 libclang-rt-14-dev
+  dcm2niix python3-nibabel python3-dask python3-distributed
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -177,3 +177,4 @@ def detect_file_type(path):
     probe as :func:`read`; raises :class:`QuarnError` for files that cannot
     be opened or are empty."""
     return _probe(path)[0]
+from .series import Series, read_series, scan_series  # noqa: E402,F401

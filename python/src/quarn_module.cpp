@@ -26,6 +26,8 @@
 
 namespace py = pybind11;
 
+void BindSeries(py::module_& m);  // series_binding.cpp
+
 namespace {
 
 // Raises quarn.QuarnError(message, status).
@@ -766,4 +768,5 @@ PYBIND11_MODULE(_quarn, m)
     BindRecords(m);
     BindSlice(m);
     BindFunctions(m);
+    BindSeries(m);
 }

@@ -22,7 +22,13 @@ struct RenderOptions {
 };
 
 int RunInfo(const std::vector<std::string>& files, const ReadRequest& request, bool json);
-int RunScan(const std::vector<std::string>& paths, const ReadRequest& request, std::optional<double> tolerance);
+// Exit status 3 when `strict` and a series has a problem.
+int RunScan(const std::vector<std::string>& paths, const ReadRequest& request, bool json, bool strict);
+// Writes the one series of `input` as OUT.nii or OUT.nii.gz, or every series
+// as OUTDIR/<name>.nii.gz when `out` names a folder; each with a JSON sidecar.
+int RunConvertVolume(const std::string& input, const std::string& out, const ReadRequest& request);
+// Whether an output names a folder: it ends in "/" or is one.
+bool NamesFolder(const std::string& out);
 int RunConvert(const std::string& file, const std::string& out, const ReadRequest& request,
                const RenderOptions& render);
 int RunMontage(const std::vector<std::string>& paths, const std::string& out, const ReadRequest& request,

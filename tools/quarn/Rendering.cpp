@@ -122,38 +122,6 @@ Gray8 Montage(const std::vector<Gray8>& images, int columns)
     return out;
 }
 
-void WriteWhole(const std::string& path, const std::function<bool(FILE*)>& write)
-{
-    const size_t slash = path.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    std::string temp = dir + "/.quarn-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) throw std::runtime_error(std::string("cannot create a file in ") + dir + ": " + std::strerror(errno));
-    FILE* fp = ::fdopen(fd, "wb");
-    if (!fp) {
-        const int err = errno;
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw std::runtime_error(std::strerror(err));
-    }
-    bool ok = write(fp);
-    ok = std::fflush(fp) == 0 && ok;
-    ok = ::fsync(::fileno(fp)) == 0 && ok;
-    const int err = errno;
-    ok = std::fclose(fp) == 0 && ok;
-    if (ok) {
-        // A new file gets the permissions any other new file would get.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::chmod(temp.c_str(), 0666 & ~mask);
-    }
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-        const int why = ok ? errno : err;
-        ::unlink(temp.c_str());
-        throw std::runtime_error(std::string("write failed: ") + std::strerror(why ? why : EIO));
-    }
-}
-
 namespace {
 
 struct PngWriteState {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "QuarnSeries.h"
+
 namespace tool {
 
 // An 8-bit picture: gray (one channel) or RGB (three, interleaved).
@@ -49,10 +51,8 @@ Gray8 Montage(const std::vector<Gray8>& images, int columns);
 void WritePng(const Gray8& image, const std::string& path);
 void WritePgm(const Gray8& image, const std::string& path);
 
-// Writes a file through `write` (given the open temporary stream; false when
-// a write failed) to a temporary file beside `path`, and renames it over
-// `path` only when everything reached it. Throws std::runtime_error.
-void WriteWhole(const std::string& path, const std::function<bool(FILE*)>& write);
+// The library's quarn::WriteWhole writes every output of the tool.
+using quarn::WriteWhole;
 
 }  // namespace tool
 

@@ -22,11 +22,10 @@ const char* const kGenesisRefused = "the Genesis reader could not read the file 
 
 }  // namespace
 
-quarn::Image ReadImageOf(const std::string& path, Format format, const ReadRequest& request, bool pixels)
+quarn::ReadOptions LibraryOptions(const ReadRequest& request)
 {
     quarn::ReadOptions options;
-    options.format = ToLibrary(format);
-    options.pixels = pixels;
+    if (request.forced) options.format = ToLibrary(*request.forced);
     if (request.raw) {
         const ecRawHeaderInfo& h = *request.raw;
         quarn::RawLayout raw;
@@ -41,6 +40,14 @@ quarn::Image ReadImageOf(const std::string& path, Format format, const ReadReque
         raw.sliceThickness = h.fSliceThickness;
         options.raw = raw;
     }
+    return options;
+}
+
+quarn::Image ReadImageOf(const std::string& path, Format format, const ReadRequest& request, bool pixels)
+{
+    quarn::ReadOptions options = LibraryOptions(request);
+    options.format = ToLibrary(format);
+    options.pixels = pixels;
     try {
         return quarn::ReadImage(path, options);
     } catch (const quarn::Error& e) {

@@ -20,6 +20,10 @@ struct HeaderRecord {
     bool hasPosition = false;           // DICOM files
 };
 
+// The library's read options for the request: the forced format and the
+// raw geometry.
+quarn::ReadOptions LibraryOptions(const ReadRequest& request);
+
 // Reads `path` as `format` through the library's modern path: what the file
 // says, with its pixels unless `pixels` is false. Throws FileError with the
 // library's cause.

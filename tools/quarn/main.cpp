@@ -168,15 +168,15 @@ int main(int argc, char** argv)
                  "Genesis, Siemens, and headerless raw files)",
                  "quarn"};
     app.require_subcommand(1);
-    app.footer("Exit status: 0 success, 1 a file could not be read or written, 2 usage error.\n"
+    app.footer("Exit status: 0 success, 1 a file could not be read or written, 2 usage error, 3 (scan --strict) a "
+               "series has a problem.\n"
                "Run 'quarn COMMAND --help' for the options of a command.");
     app.set_version_flag("--version", "quarn " QUARN_VERSION);
 
     RawOptions infoRaw, scanRaw, convertRaw, montageRaw;
     std::vector<std::string> infoFiles, scanPaths, montagePaths;
     std::string convertFile, convertOut, montageOut;
-    bool json = false;
-    double tolerance = -1;
+    bool json = false, scanJson = false, strict = false;
     std::string window, flip;
     int rotate = 0, columns = 0, frame = 0;
     bool half = false;
@@ -187,21 +187,25 @@ int main(int argc, char** argv)
     info->add_flag("--json", json, "Write the same as a JSON array, one object per file");
     AddReadOptions(info, infoRaw);
 
-    auto* scan = app.add_subcommand("scan", "Scan the files of a series: one line per file, the first and last "
-                                            "image number, and whether the slices agree");
+    auto* scan = app.add_subcommand("scan", "Find the series among files and folders: each series with its files "
+                                            "in order along the slice normal and its problems (missing-slice, "
+                                            "duplicate-position, uneven-spacing, orientation-changes, size-differs)");
     scan->add_option("PATH", scanPaths, "Slice files or folders (folders are walked; files of no known format "
                                         "in them are skipped)")
         ->required();
-    scan->add_option("--tolerance", tolerance,
-                     "Compare pixel sizes, spacing and thickness with this relative tolerance instead of exactly")
-        ->check(CLI::NonNegativeNumber);
+    scan->add_flag("--json", scanJson, "Write {\"series\": [...], \"failed\": [...], \"skipped\": N} as JSON");
+    scan->add_flag("--strict", strict, "Exit with status 3 when any series has a problem");
     AddReadOptions(scan, scanRaw);
 
     auto* convert = app.add_subcommand("convert", "Write one slice (one frame) as an 8-bit picture (.png, .pgm; "
                                                   "palette colour as RGB .png) or its stored values with a 12-byte "
-                                                  "header (.raw)");
-    convert->add_option("FILE", convertFile, "Slice file")->required();
-    convert->add_option("-o,--output", convertOut, "Output file: OUT.png, OUT.pgm or OUT.raw")->required();
+                                                  "header (.raw); or the series of a folder as NIfTI-1 volumes "
+                                                  "(.nii, .nii.gz, or a folder of them) with JSON sidecars");
+    convert->add_option("FILE", convertFile, "Slice file, or a folder of slice files for NIfTI output")->required();
+    convert->add_option("-o,--output", convertOut,
+                        "Output: OUT.png, OUT.pgm or OUT.raw for a slice; OUT.nii.gz or OUT.nii for the one series "
+                        "of FILE; OUTDIR/ for <SeriesNumber>_<SeriesDescription>.nii.gz per series")
+        ->required();
     AddRenderOptions(convert, window, rotate, flip, half, frame);
     AddReadOptions(convert, convertRaw);
 
@@ -216,16 +220,21 @@ int main(int argc, char** argv)
     try {
         app.parse(argc, argv);
         if (*info) return tool::RunInfo(infoFiles, MakeRequest(infoRaw), json);
-        if (*scan) {
-            std::optional<double> tol;
-            if (tolerance >= 0) tol = tolerance;
-            return tool::RunScan(scanPaths, MakeRequest(scanRaw), tol);
-        }
+        if (*scan) return tool::RunScan(scanPaths, MakeRequest(scanRaw), scanJson, strict);
         if (*convert) {
             const tool::RenderOptions render = MakeRender(window, rotate, flip, half, frame);
             const std::string ext = std::filesystem::path(convertOut).extension().string();
+            const bool nifti = tool::NamesFolder(convertOut) || ext == ".nii" ||
+                               (ext == ".gz" && std::filesystem::path(convertOut).stem().extension() == ".nii");
+            if (nifti) {
+                if (render.window || render.fileWindow || render.rotate || render.flip || render.half || render.frame)
+                    throw CLI::ValidationError("--output", "NIfTI volumes keep the stored values: --window, --frame, "
+                                                           "--rotate, --flip and --half apply to pictures only");
+                return tool::RunConvertVolume(convertFile, convertOut, MakeRequest(convertRaw));
+            }
             if (ext != ".png" && ext != ".pgm" && ext != ".raw")
-                throw CLI::ValidationError("--output", "must end in .png, .pgm or .raw");
+                throw CLI::ValidationError("--output", "must end in .png, .pgm, .raw, .nii or .nii.gz, or name a "
+                                                       "folder (OUTDIR/)");
             if (ext == ".raw" && (render.window || render.fileWindow || render.rotate || render.flip))
                 throw CLI::ValidationError("--output", ".raw keeps the pixel values: --window, --rotate and --flip "
                                                        "apply to pictures only");

@@ -1,0 +1,296 @@
+// Series found and checked: headers read, grouped, sorted along the slice
+// normal, and the gaps, positions, orientations and sizes compared.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "QuarnSeries.h"
+#include "series/SeriesMath.h"
+
+namespace fs = std::filesystem;
+
+namespace quarn {
+
+const char* ProblemWord(ProblemKind kind)
+{
+    switch (kind) {
+    case ProblemKind::MissingSlice: return "missing-slice";
+    case ProblemKind::DuplicatePosition: return "duplicate-position";
+    case ProblemKind::UnevenSpacing: return "uneven-spacing";
+    case ProblemKind::OrientationChanges: return "orientation-changes";
+    case ProblemKind::SizeDiffers: return "size-differs";
+    }
+    return "unknown";
+}
+
+namespace series {
+
+bool Positioned(const Image& im) { return im.imagePosition && im.imageOrientation; }
+
+Vec3 Normal(const Image& im)
+{
+    const auto& o = *im.imageOrientation;
+    return Cross({o[0], o[1], o[2]}, {o[3], o[4], o[5]});
+}
+
+}  // namespace series
+
+namespace {
+
+using series::Vec3;
+
+std::string Number(double v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.6g", v);
+    return buf;
+}
+
+std::string FolderOf(const std::string& file)
+{
+    const std::string parent = fs::path(file).parent_path().string();
+    return parent.empty() ? "." : parent;
+}
+
+// The in-plane geometry that separates series of one identity.
+std::string PlaneKey(const Image& im)
+{
+    char buf[96];
+    const auto ps = im.pixelSpacing.value_or(std::array<double, 2>{0, 0});
+    std::snprintf(buf, sizeof buf, "%dx%d/%.4f/%.4f", im.rows, im.columns, ps[0], ps[1]);
+    return buf;
+}
+
+std::string GroupKey(const Image& im)
+{
+    std::string key = std::string(FormatWord(im.format)) + "|";
+    if ((im.format == Format::Dicom || im.format == Format::Nema) && im.seriesInstanceUID)
+        return key + "uid|" + *im.seriesInstanceUID;
+    const bool ge = im.format == Format::Genesis || im.format == Format::Signa;
+    if (ge && im.examNumber && im.seriesNumber)
+        return key + "exam|" + std::to_string(*im.examNumber) + "|" + std::to_string(*im.seriesNumber) + "|" +
+               PlaneKey(im);
+    key += "folder|" + FolderOf(im.file) + "|";
+    if (im.seriesNumber) key += std::to_string(*im.seriesNumber);
+    return key + "|" + PlaneKey(im);
+}
+
+bool Differs(double a, double b) { return std::fabs(a - b) > 1e-4 * std::max(std::fabs(a), std::fabs(b)); }
+
+// How `im` differs from `ref` in size, or empty.
+std::string SizeDifference(const Image& ref, const Image& im)
+{
+    if (im.rows != ref.rows || im.columns != ref.columns)
+        return std::to_string(im.columns) + " x " + std::to_string(im.rows) + " pixels instead of " +
+               std::to_string(ref.columns) + " x " + std::to_string(ref.rows);
+    if (im.pixelSpacing.has_value() != ref.pixelSpacing.has_value())
+        return im.pixelSpacing ? "a pixel spacing where the first slice has none"
+                               : "no pixel spacing where the first slice has one";
+    if (im.pixelSpacing && (Differs((*im.pixelSpacing)[0], (*ref.pixelSpacing)[0]) ||
+                            Differs((*im.pixelSpacing)[1], (*ref.pixelSpacing)[1])))
+        return "pixel spacing " + Number((*im.pixelSpacing)[0]) + " x " + Number((*im.pixelSpacing)[1]) +
+               " mm instead of " + Number((*ref.pixelSpacing)[0]) + " x " + Number((*ref.pixelSpacing)[1]) + " mm";
+    return "";
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Sorts the series' slices and finds its problems.
+void Check(Series& s)
+{
+    std::vector<Image>& h = s.headers;
+    s.positioned = std::all_of(h.begin(), h.end(), [](const Image& im) { return series::Positioned(im); });
+    // The normal of the slice with the lowest instance number (then name):
+    // one slice chosen independently of the order the files were found in.
+    auto byInstance = [](const Image& a, const Image& b) {
+        const int ia = a.instanceNumber.value_or(0), ib = b.instanceNumber.value_or(0);
+        return ia != ib ? ia < ib : a.file < b.file;
+    };
+    std::sort(h.begin(), h.end(), byInstance);
+    std::vector<double> along(h.size(), 0.0);
+    if (s.positioned) {
+        const Vec3 n = series::Normal(h.front());
+        std::vector<size_t> order(h.size());
+        for (size_t i = 0; i < h.size(); ++i) {
+            order[i] = i;
+            along[i] = series::Dot(n, *h[i].imagePosition);
+        }
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return along[a] < along[b]; });
+        std::vector<Image> sorted;
+        std::vector<double> d;
+        for (size_t i : order) {
+            sorted.push_back(std::move(h[i]));
+            d.push_back(along[i]);
+        }
+        h = std::move(sorted);
+        along = std::move(d);
+    }
+    s.files.clear();
+    for (const Image& im : h) s.files.push_back(im.file);
+
+    const Image& ref = h.front();
+    for (size_t i = 1; i < h.size(); ++i) {
+        const std::string diff = SizeDifference(ref, h[i]);
+        if (!diff.empty()) s.problems.push_back({ProblemKind::SizeDiffers, {ref.file, h[i].file}, diff});
+    }
+    if (!s.positioned) return;
+    for (size_t i = 1; i < h.size(); ++i) {
+        const auto& a = *ref.imageOrientation;
+        const auto& b = *h[i].imageOrientation;
+        double worst = 0;
+        for (size_t k = 0; k < 6; ++k) worst = std::max(worst, std::fabs(a[k] - b[k]));
+        if (worst > 1e-4)
+            s.problems.push_back({ProblemKind::OrientationChanges, {ref.file, h[i].file},
+                                  "direction cosines differ from the first slice's by up to " + Number(worst)});
+    }
+    std::vector<double> gaps;
+    for (size_t i = 0; i + 1 < h.size(); ++i) {
+        const double g = along[i + 1] - along[i];
+        if (g < 0.01)
+            s.problems.push_back({ProblemKind::DuplicatePosition, {h[i].file, h[i + 1].file},
+                                  "both slices lie at " + Number(along[i]) + " mm along the normal"});
+        else
+            gaps.push_back(g);
+    }
+    if (gaps.empty()) return;
+    const double m = Median(gaps);
+    for (size_t i = 0; i + 1 < h.size(); ++i) {
+        const double g = along[i + 1] - along[i];
+        if (g < 0.01) continue;
+        const double k = std::round(g / m);
+        const std::string between = "a gap of " + Number(g) + " mm ";
+        if (k >= 2 && std::fabs(g - k * m) <= 0.01 * k * m)
+            s.problems.push_back({ProblemKind::MissingSlice, {h[i].file, h[i + 1].file},
+                                  between + "is " + Number(k) + " times the median spacing " + Number(m) + " mm: " +
+                                      Number(k - 1) + " slice" + (k > 2 ? "s" : "") + " missing"});
+        else if (std::fabs(g - m) > 0.01 * m)
+            s.problems.push_back({ProblemKind::UnevenSpacing, {h[i].file, h[i + 1].file},
+                                  between + "where the median spacing is " + Number(m) + " mm"});
+    }
+}
+
+void Walk(const std::string& dir, bool recurse, std::vector<std::string>& out)
+{
+    std::error_code ec;
+    std::vector<std::string> found;
+    const auto opts = fs::directory_options::skip_permission_denied;
+    if (recurse) {
+        for (fs::recursive_directory_iterator it(dir, opts, ec), end; !ec && it != end; it.increment(ec))
+            if (it->is_regular_file(ec)) found.push_back(it->path().string());
+    } else {
+        for (fs::directory_iterator it(dir, opts, ec), end; !ec && it != end; it.increment(ec))
+            if (it->is_regular_file(ec)) found.push_back(it->path().string());
+    }
+    std::sort(found.begin(), found.end());
+    out.insert(out.end(), found.begin(), found.end());
+}
+
+}  // namespace
+
+ScanResult ScanSeries(const std::vector<std::string>& paths, const ReadOptions& options, bool recurse)
+{
+    ScanResult result;
+    ReadOptions headerOnly = options;
+    headerOnly.pixels = false;
+    std::map<std::string, size_t> groups;
+    auto add = [&](const std::string& file, bool inFolder) {
+        try {
+            Image im = ReadImage(file, headerOnly);
+            im.file = file;
+            const std::string key = GroupKey(im);
+            auto [it, fresh] = groups.emplace(key, result.series.size());
+            if (fresh) {
+                Series s;
+                s.seriesInstanceUID = im.seriesInstanceUID;
+                s.seriesNumber = im.seriesNumber;
+                s.seriesDescription = im.seriesDescription;
+                s.examNumber = im.examNumber;
+                s.format = im.format;
+                s.folder = FolderOf(file);
+                result.series.push_back(std::move(s));
+            }
+            result.series[it->second].headers.push_back(std::move(im));
+        } catch (const Error& e) {
+            if (inFolder && e.reason() == Reason::UnknownFormat) {
+                ++result.skipped;
+                return;
+            }
+            result.failed.push_back({file, e.cause()});
+        } catch (const std::exception& e) {  // std::bad_alloc and the like: reported, never thrown on
+            result.failed.push_back({file, e.what()});
+        }
+    };
+    for (const std::string& p : paths) {
+        std::error_code ec;
+        if (fs::is_directory(p, ec)) {
+            std::vector<std::string> files;
+            Walk(p, recurse, files);
+            for (const std::string& f : files) add(f, true);
+        } else {
+            add(p, false);
+        }
+    }
+    for (Series& s : result.series) Check(s);
+    return result;
+}
+
+std::vector<std::string> OutputNames(const std::vector<Series>& series)
+{
+    std::vector<std::string> names;
+    std::map<std::string, int> seen;
+    for (const Series& s : series) {
+        std::string base = s.seriesNumber ? std::to_string(*s.seriesNumber) : "series";
+        if (s.seriesDescription && !s.seriesDescription->empty()) {
+            base += "_";
+            for (unsigned char c : *s.seriesDescription)
+                base += (std::isalnum(c) || c == '.' || c == '-' || c == '_') && c < 0x80 ? static_cast<char>(c) : '_';
+        }
+        const int n = ++seen[base];
+        names.push_back(base + (n > 1 ? "_" + std::to_string(n) : "") + ".nii.gz");
+    }
+    return names;
+}
+
+Affine SeriesAffine(const Series& s)
+{
+    if (s.headers.empty()) throw Error(Reason::Malformed, s.folder, "the series holds no slices");
+    const Image& first = s.headers.front();
+    const auto ps = first.pixelSpacing.value_or(std::array<double, 2>{1, 1});
+    Vec3 r{1, 0, 0}, c{0, 1, 0}, p0{0, 0, 0};
+    if (s.positioned) {
+        const auto& o = *first.imageOrientation;
+        r = {o[0], o[1], o[2]};
+        c = {o[3], o[4], o[5]};
+        p0 = *first.imagePosition;
+    }
+    const Vec3 n = series::Cross(r, c);
+    Vec3 step;
+    if (s.positioned && s.headers.size() > 1) {
+        const Vec3& pl = *s.headers.back().imagePosition;
+        const double k = static_cast<double>(s.headers.size() - 1);
+        step = {(pl[0] - p0[0]) / k, (pl[1] - p0[1]) / k, (pl[2] - p0[2]) / k};
+    } else {
+        const double dz = first.spacingBetweenSlices.value_or(first.sliceThickness.value_or(1.0));
+        step = {n[0] * dz, n[1] * dz, n[2] * dz};
+    }
+    Affine a{};
+    for (int row = 0; row < 3; ++row) {
+        const double sign = row < 2 ? -1.0 : 1.0;  // LPS to RAS
+        a[row * 4 + 0] = sign * r[row] * ps[1];
+        a[row * 4 + 1] = sign * c[row] * ps[0];
+        a[row * 4 + 2] = sign * step[row];
+        a[row * 4 + 3] = sign * p0[row];
+    }
+    a[15] = 1;
+    return a;
+}
+
+}  // namespace quarn

@@ -1,0 +1,98 @@
+// The NIfTI header's quaternion against nibabel's (Nifti1Header.set_qform),
+// output names, and writes that fail leaving nothing behind.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "QuarnSeries.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+float FloatAt(const std::string& bytes, size_t at)
+{
+    float v;
+    std::memcpy(&v, bytes.data() + at, sizeof v);
+    return v;
+}
+
+std::string Slurp(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(SeriesVolumes, QuaternionAsNibabelGivesIt)
+{
+    struct Case {
+        quarn::Affine affine;
+        float b, c, d, qfac, dx, dy, dz;
+    };
+    const Case cases[] = {
+        {{2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1}, 0, 0, 0, 1, 2, 3, 4},
+        {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1}, 0, 0, 0, -1, 1, 1, 1},
+        {{0, -2, 0, 5, 1.5, 0, 0, 6, 0, 0, 3, 7, 0, 0, 0, 1}, 0, 0, 0.70710677f, 1, 1.5, 2, 3},
+        {{0, 0, -1, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1}, 0.5, -0.5, -0.5, 1, 1, 1, 1},
+    };
+    const fs::path dir = fs::temp_directory_path() / "quarn_series_volumes";
+    fs::create_directories(dir);
+    for (const Case& c : cases) {
+        quarn::Volume v;
+        v.columns = v.rows = v.slices = 2;
+        v.pixelType = quarn::PixelType::U8;
+        v.voxels.assign(8, 7);
+        v.affine = c.affine;
+        quarn::WriteNifti(v, (dir / "q.nii").string());
+        const std::string h = Slurp(dir / "q.nii");
+        ASSERT_EQ(h.size(), 360u);
+        EXPECT_NEAR(FloatAt(h, 256), c.b, 1e-6);
+        EXPECT_NEAR(FloatAt(h, 260), c.c, 1e-6);
+        EXPECT_NEAR(FloatAt(h, 264), c.d, 1e-6);
+        EXPECT_EQ(FloatAt(h, 76), c.qfac);
+        EXPECT_NEAR(FloatAt(h, 80), c.dx, 1e-6);
+        EXPECT_NEAR(FloatAt(h, 84), c.dy, 1e-6);
+        EXPECT_NEAR(FloatAt(h, 88), c.dz, 1e-6);
+        EXPECT_EQ(FloatAt(h, 268), c.affine[3]);
+    }
+    fs::remove_all(dir);
+}
+
+TEST(SeriesVolumes, NamesAndFailedWrites)
+{
+    std::vector<quarn::Series> s(4);
+    s[0].seriesNumber = 7, s[0].seriesDescription = "t1 oblique";
+    s[1].seriesNumber = 7, s[1].seriesDescription = "t1 oblique";
+    s[2].seriesDescription = "T2/FLAIR (ax)";
+    s[3].seriesNumber = 12;
+    EXPECT_EQ(quarn::OutputNames(s), (std::vector<std::string>{"7_t1_oblique.nii.gz", "7_t1_oblique_2.nii.gz",
+                                                               "series_T2_FLAIR__ax_.nii.gz", "12.nii.gz"}));
+
+    const fs::path dir = fs::temp_directory_path() / "quarn_failed_writes";
+    fs::create_directories(dir);
+    const std::string target = (dir / "v.nii").string();
+    quarn::WriteWholeText(target, "old");
+    quarn::Volume short_;
+    short_.columns = short_.rows = short_.slices = 2;  // 8 voxels of int16 promised, 3 bytes held
+    short_.voxels.assign(3, 0);
+    const auto writes = {
+        std::function<void()>([&] { quarn::WriteWhole(target, [](std::FILE* fp) { return std::fputs("x", fp) < 0; }); }),
+        std::function<void()>([&] { quarn::WriteNifti(short_, target); }),
+        std::function<void()>([&] { quarn::WriteNifti(short_, (dir / "v.img").string()); }),
+    };
+    for (const auto& write : writes) {
+        try {
+            write();
+            ADD_FAILURE() << "a write that should fail succeeded";
+        } catch (const quarn::Error& e) {
+            EXPECT_EQ(e.reason(), quarn::Reason::WriteFailed);
+        }
+        EXPECT_EQ(Slurp(target), "old");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    }
+    fs::remove_all(dir);
+}
+
+}  // namespace
