@@ -10,16 +10,17 @@ cmake --build build -j"$(nproc 2>/dev/null || echo 2)" --target quarn_cli >/dev/
 quarn=build/tools/quarn
 out=quickstart-out
 mkdir -p "$out"
-echo "== quarn info: a DICOM slice, a GE Signa/Genesis CT slice and a raw slice with its header text =="
-"$quarn" info samples/dicom/series/slice_a.dcm samples/ge/c_vf1122.fre
+echo "== quarn info: what each file says (\"not in the file\" where it says nothing), beside the legacy record =="
+"$quarn" info samples/dicom/real/MR_small_bigendian.dcm samples/ge/c_vf1122.fre
 "$quarn" info --header samples/raw/ramp16.hdr samples/raw/ramp16.raw
 echo
-echo "== quarn scan: a DICOM series, then every sample file =="
+echo "== quarn scan: series found and checked along the slice normal =="
 "$quarn" scan samples/dicom/series
 "$quarn" scan samples || true   # the folder mixes formats and holds files no reader takes: reported, not fatal
 echo
-echo "== quarn convert and montage: pictures in $out/ =="
+echo "== quarn convert: a folder into a NIfTI volume, and pictures, in $out/ =="
+"$quarn" convert samples/dicom/series -o "$out/series.nii.gz"
 "$quarn" convert samples/ge/c_vf1122.fre -o "$out/ct.png" --window 1100,800
 "$quarn" convert samples/siemens/ramp.ima -o "$out/siemens-ramp.png" --rotate 90
 "$quarn" montage samples/dicom/series -o "$out/series.png"
-ls -l "$out"/ct.png "$out"/siemens-ramp.png "$out"/series.png
+ls -l "$out"/series.nii.gz "$out"/ct.png "$out"/siemens-ramp.png "$out"/series.png
