@@ -4,6 +4,7 @@
 #include <new>
 
 #include "ecError.h"
+#include "mri_slice/ReadOptions.h"
 
 template <class T>
 ecMriSlice<T>::ecMriSlice()
@@ -34,7 +35,7 @@ template <class T>
 int ecMriSlice<T>::SetupStorage(ecRawHeaderInfo* hdr, unsigned long options, T* data)
 {
     if (!hdr || !hdr->IsValidForUse(2)) return -1;
-    const bool halve = (options & 0x10000u) != 0;
+    const bool halve = (options & quarn::kReadHalve) != 0;
     const int rows = halve ? hdr->iNumPixY / 2 : hdr->iNumPixY;
     const int cols = halve ? hdr->iNumPix / 2 : hdr->iNumPix;
     const size_t nRows = static_cast<size_t>(rows);

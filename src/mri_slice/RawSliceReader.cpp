@@ -4,6 +4,7 @@
 #include <new>
 
 #include "MriSlice.h"
+#include "mri_slice/ReadOptions.h"
 
 namespace {
 // Positions the stream at the pixel block: -1 means the last `blockBytes`
@@ -33,7 +34,7 @@ int ecMriSlice<T>::ReadRawSlice(const char* name, MriFileType type, ecRawHeaderI
     const int t = static_cast<int>(type);
     if (t < 8 || t > 18 || t == 10 || t == 12) return -15;
     if (t >= 14) return -14;
-    if (options & 0x10u) {
+    if (options & quarn::kReadMatchRawType) {
         const int wanted = (t == MriRaw8) ? ecBaseData::UnsignedChar
                            : (t == MriRawFloat) ? ecBaseData::Float
                                                 : ecBaseData::Short;
@@ -42,7 +43,7 @@ int ecMriSlice<T>::ReadRawSlice(const char* name, MriFileType type, ecRawHeaderI
     const int storage = SetupStorage(hdr, options, data);
     if (storage < 0) return storage;
 
-    const bool halve = (options & 0x10000u) != 0;
+    const bool halve = (options & quarn::kReadHalve) != 0;
     const size_t width = static_cast<size_t>(hdr->iNumPix);
     const size_t height = static_cast<size_t>(hdr->iNumPixY);
     const size_t rowBytes = (halve ? width : static_cast<size_t>(iNumCols)) * sizeof(T);
@@ -70,7 +71,7 @@ int ecMriSlice<T>::ReadRawSlice(const char* name, MriFileType type, ecRawHeaderI
     if (got < rows) return -20;
     if (t == MriRaw16Swapped) SwapBytePairs(temp.get(), rows * rowBytes);
     const int r = Decimate(temp.get(), hdr->iNumPixY, hdr->iNumPix, pImageData, iNumRows, iNumCols, 2, options);
-    if (r < 0) return r - 50;
+    if (r < 0) return quarn::StageStatus(r, 50);
     return 1;
 }
 

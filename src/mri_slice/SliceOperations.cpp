@@ -6,6 +6,7 @@
 
 #include "MriSlice.h"
 #include "mri_slice/PixelRange.h"
+#include "mri_slice/ReadOptions.h"
 
 template <class T>
 bool ecMriSlice<T>::Resize(int nCols, int nRows, unsigned long)
@@ -86,7 +87,7 @@ int ecMriSlice<T>::SaveImageData(const char* path, unsigned long options)
     if (!pImageData || iNumRows < 1 || iNumCols < 1) return -2;
     FILE* fp = std::fopen(path, "wb");
     if (!fp) return -3;
-    if (!(options & 1u)) {
+    if (!(options & quarn::kSavePixelsOnly)) {
         RawImageDataHeader header;
         header.nCols = static_cast<int16_t>(iNumCols);
         header.nRows = static_cast<int16_t>(iNumRows);

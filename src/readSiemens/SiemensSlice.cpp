@@ -7,6 +7,7 @@
 
 #include "MriSlice.h"
 #include "ecError.h"
+#include "mri_slice/ReadOptions.h"
 #include "readSiemens.h"
 
 namespace {
@@ -26,7 +27,7 @@ int ecMriSlice<T>::GetSiemensFile(const char* fileName, unsigned long flags, voi
     const unsigned long count = static_cast<unsigned long>(rows) * static_cast<unsigned long>(cols);
     if (!StreamHoldsAtLeast(fp, static_cast<unsigned long long>(count) * sizeof(T))) {
         std::fclose(fp);
-        return -6 - 50;
+        return quarn::StageStatus(-6, 50);
     }
     if (!ecMriSlice<T>::Resize(cols, rows, 0)) {  // the plain slice's storage, also in a display slice
         std::fclose(fp);
@@ -34,7 +35,7 @@ int ecMriSlice<T>::GetSiemensFile(const char* fileName, unsigned long flags, voi
     }
     const int r = GetSiemensImage(fp, count, flags, buffer);
     std::fclose(fp);
-    return r < 0 ? r - 50 : 1;
+    return r < 0 ? quarn::StageStatus(r, 50) : 1;
 }
 
 template <class T>

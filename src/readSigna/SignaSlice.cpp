@@ -8,6 +8,7 @@
 
 #include "MriSlice.h"
 #include "ecError.h"
+#include "mri_slice/ReadOptions.h"
 #include "readSigna.h"
 
 template <class T>
@@ -30,7 +31,7 @@ int ecMriSlice<T>::GetSignaFile(const char* fileName, unsigned long flags, void*
         return -3;
     }
     const int r = GetSignaImage(fp, count, flags, buffer);  // closes fp
-    return r < 0 ? r - 50 : 1;
+    return r < 0 ? quarn::StageStatus(r, 50) : 1;
 }
 
 template <class T>

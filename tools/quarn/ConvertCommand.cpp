@@ -7,6 +7,7 @@
 
 #include "Commands.h"
 #include "Slices.h"
+#include "mri_slice/ReadOptions.h"
 
 namespace tool {
 
@@ -26,7 +27,7 @@ std::string Extension(const std::string& path)
 SliceImage ReadForRendering(const std::string& file, Format format, const ReadRequest& request, bool half,
                             int* imageNumber)
 {
-    SliceImage image = ReadSlice(file, format, request, half ? 0x10000u : 0u);
+    SliceImage image = ReadSlice(file, format, request, half ? quarn::kReadHalve : 0u);
     int fullCols = 0, fullRows = 0;
     try {
         const HeaderRecord rec = ReadHeader(file, format, request);
