@@ -113,18 +113,7 @@ template <class T>
 int ecMriSliceImg<T>::AllocateDisplayStorage(int rows, int cols, bool zeroed)
 {
     if (!(zeroed ? ecImage<T>::Resize(cols, rows, T(0), 0) : ecImage<T>::ResizeUnfilled(cols, rows))) return -1;
-    if (!this->ppRowPtrs || this->iNumRows != rows) {
-        T** table = new T*[static_cast<size_t>(rows)];
-        delete[] this->ppRowPtrs;
-        this->ppRowPtrs = table;
-    }
-    if (this->bOwnsData) delete[] this->pImageData;
-    this->bOwnsData = false;
-    this->pImageData = this->pPixels;
-    this->iNumRows = rows;
-    this->iNumCols = cols;
-    for (int r = 0; r < rows; ++r)
-        this->ppRowPtrs[r] = this->pImageData + static_cast<size_t>(r) * static_cast<size_t>(cols);
+    this->InstallPixels(this->pPixels, false, rows, cols, ecMriSlice<T>::MaxMinMark::Keep);
     return rows * cols;
 }
 
@@ -160,27 +149,22 @@ bool ecMriSliceImg<T>::Resize(int nCols, int nRows, unsigned long options)
     const bool oldIsImages = old && old == this->pPixels;
     const long long oldCount = static_cast<long long>(this->iNumRows) * this->iNumCols;
     if (!ecImage<T>::Resize(nCols, nRows, T(0), options)) return false;
-    if (nRows != this->iNumRows || !this->ppRowPtrs) {
-        T** table = new T*[static_cast<size_t>(nRows)];
-        delete[] this->ppRowPtrs;
-        this->ppRowPtrs = table;
+    // The pixels have not been scanned at this size.
+    const auto unscanned = ecMriSlice<T>::MaxMinMark::Clear;
+    if (!old) {
+        // The slice takes the size, without pixels.
+        this->InstallPixels(nullptr, this->bOwnsData, nRows, nCols, unscanned);
+        throw ecError("ecMriSliceImg<T>::Resize - no slice data", 1, 0, -1, -1);
     }
-    this->iNumRows = nRows;
-    this->iNumCols = nCols;
-    this->bMaxMinSet = false;  // the pixels have not been scanned at this size
-    if (!old) throw ecError("ecMriSliceImg<T>::Resize - no slice data", 1, 0, -1, -1);
     if (!oldIsImages && oldCount >= static_cast<long long>(nRows) * nCols) {
         // The slice's own buffer is large enough: the image shows it.
+        this->InstallPixels(old, this->bOwnsData, nRows, nCols, unscanned);
         this->PointAt(old, nCols, nRows);
     } else {
         // Too small (or released with the image's old buffer): both views
         // take the image's new buffer.
-        if (this->bOwnsData) delete[] old;
-        this->bOwnsData = false;
-        this->pImageData = this->pPixels;
+        this->InstallPixels(this->pPixels, false, nRows, nCols, unscanned);
     }
-    this->ppRowPtrs[0] = this->pImageData;
-    for (int r = 1; r < nRows; ++r) this->ppRowPtrs[r] = this->ppRowPtrs[r - 1] + nCols;
     return true;
 }
 

@@ -2,6 +2,7 @@
 // histogram and saving.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <typeinfo>
 
 #include "MriSlice.h"
@@ -13,27 +14,10 @@ bool ecMriSlice<T>::Resize(int nCols, int nRows, unsigned long)
 {
     if (nCols < 16 || nCols > 1024 || nRows < 16 || nRows > 1024) return false;
     if (nCols == iNumCols && nRows == iNumRows) return true;
-    const size_t n = static_cast<size_t>(nRows) * static_cast<size_t>(nCols);
-    // Allocate first so that a failed allocation leaves the slice as it was.
-    T* pixels = new T[n];
-    T** table = ppRowPtrs;
-    if (nRows != iNumRows || !ppRowPtrs) {
-        try {
-            table = new T*[static_cast<size_t>(nRows)];
-        } catch (...) {
-            delete[] pixels;
-            throw;
-        }
-        delete[] ppRowPtrs;
-    }
-    if (bOwnsData) delete[] pImageData;
-    ppRowPtrs = table;
-    pImageData = pixels;
-    bOwnsData = true;
-    iNumCols = nCols;
-    iNumRows = nRows;
-    bMaxMinSet = false;  // the new pixels have not been scanned
-    for (int r = 0; r < nRows; ++r) ppRowPtrs[r] = pImageData + static_cast<size_t>(r) * static_cast<size_t>(nCols);
+    // The new buffer is the slice's own; its pixels have not been scanned.
+    std::unique_ptr<T[]> pixels(new T[static_cast<size_t>(nRows) * static_cast<size_t>(nCols)]);
+    InstallPixels(pixels.get(), true, nRows, nCols, MaxMinMark::Clear);
+    pixels.release();
     return true;
 }
 

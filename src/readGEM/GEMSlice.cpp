@@ -27,18 +27,20 @@ bool HoldsDepth(int depth)
     return depth == 8 || sizeof(T) > 1;
 }
 
-// Installs the decoded image as the slice's pixels and row table.
+// Puts the decoded image into the slice's pixels.
 // - Storage of the image's size that the slice already holds (its own, a
 //   caller's or a display image's) is filled in place.
 // - An empty slice first asks its own storage set-up (`setupStorage`, the
 //   slice's virtual SetupStorage), so that a display slice gets its image's
 //   buffer.
-// - Otherwise the slice gets a buffer of its own; one it does not own is left
-//   to its owner.
-// Nothing changes when an allocation fails.
-template <class T, class Setup>
-void InstallPixels(const gem::Decoded& decoded, int width, int height, T*& pImageData, T**& ppRowPtrs,
-                   int& iNumRows, int& iNumCols, bool& bOwnsData, Setup setupStorage)
+// - Otherwise the slice gets a buffer of its own (`install`, the slice's
+//   InstallPixels, releases one it owned); one it does not own is left to
+//   its owner.
+// Nothing changes when an allocation fails. The mark of a computed minimum
+// and maximum stays as it was.
+template <class T, class Setup, class Install>
+void PutDecoded(const gem::Decoded& decoded, int width, int height, T* const& pImageData, T** const& ppRowPtrs,
+                const int& iNumRows, const int& iNumCols, const bool& bOwnsData, Setup setupStorage, Install install)
 {
     const auto fits = [&] { return pImageData && ppRowPtrs && iNumRows == height && iNumCols == width; };
     if (!pImageData && !ppRowPtrs) {
@@ -50,22 +52,15 @@ void InstallPixels(const gem::Decoded& decoded, int width, int height, T*& pImag
         setupStorage(&shape);
     }
     const size_t n = static_cast<size_t>(width) * static_cast<size_t>(height);
-    if (!fits()) {
+    if (fits()) {
+        install(pImageData, bOwnsData, height, width);
+    } else {
         std::unique_ptr<T[]> fresh(new T[n]);
-        std::unique_ptr<T*[]> table(
-            (ppRowPtrs && iNumRows == height) ? nullptr : new T*[static_cast<size_t>(height)]);
-        if (bOwnsData) delete[] pImageData;
-        pImageData = fresh.release();
-        bOwnsData = true;
-        if (table) {
-            delete[] ppRowPtrs;
-            ppRowPtrs = table.release();
-        }
-        iNumRows = height;
-        iNumCols = width;
+        install(fresh.get(), true, height, width);
+        fresh.release();
     }
-    for (size_t i = 0; i < n; ++i) pImageData[i] = static_cast<T>(decoded.pixels[i]);
-    for (int r = 0; r < height; ++r) ppRowPtrs[r] = pImageData + static_cast<size_t>(r) * static_cast<size_t>(width);
+    T* pixels = pImageData;
+    for (size_t i = 0; i < n; ++i) pixels[i] = static_cast<T>(decoded.pixels[i]);
 }
 
 void WriteTempFile(FILE* out, const gem::Decoded& decoded)
@@ -121,8 +116,10 @@ int ecMriSlice<T>::ReadGEMFile(const char* name, void*)
         out.reset();
 
         std::unique_ptr<ecRawHeaderInfo> fresh(pRawHeader ? nullptr : new ecRawHeaderInfo);
-        InstallPixels(decoded, layout.width, layout.height, pImageData, ppRowPtrs, iNumRows, iNumCols, bOwnsData,
-                      [this](ecRawHeaderInfo* shape) { return this->SetupStorage(shape, 0, nullptr); });
+        PutDecoded(
+            decoded, layout.width, layout.height, pImageData, ppRowPtrs, iNumRows, iNumCols, bOwnsData,
+            [this](ecRawHeaderInfo* shape) { return this->SetupStorage(shape, 0, nullptr); },
+            [this](T* data, bool owned, int rows, int cols) { InstallPixels(data, owned, rows, cols, MaxMinMark::Keep); });
         if (fresh) pRawHeader = fresh.release();
         gem::FillRawHeader(*pRawHeader, layout, imageHeader);
         gem::ReadBack(tempPath, layout);
@@ -153,8 +150,10 @@ int ecMriSlice<T>::GetGEMImage(FILE* fp, unsigned long, void*)
         in.reset();
         WriteTempFile(out.get(), decoded);
         out.reset();
-        InstallPixels(decoded, layout.width, layout.height, pImageData, ppRowPtrs, iNumRows, iNumCols, bOwnsData,
-                      [this](ecRawHeaderInfo* shape) { return this->SetupStorage(shape, 0, nullptr); });
+        PutDecoded(
+            decoded, layout.width, layout.height, pImageData, ppRowPtrs, iNumRows, iNumCols, bOwnsData,
+            [this](ecRawHeaderInfo* shape) { return this->SetupStorage(shape, 0, nullptr); },
+            [this](T* data, bool owned, int rows, int cols) { InstallPixels(data, owned, rows, cols, MaxMinMark::Keep); });
     } catch (const std::bad_alloc&) {
         in.reset();
         out.reset();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -55,36 +56,25 @@ int ecMriSlice<T>::GetSignaImage(FILE* stream, unsigned long pixelCount, unsigne
         throw ecError("Short count on image read", 1, 0, -1, -1);
     }
 
-    T* dest = static_cast<T*>(buffer);
-    const bool allocated = (dest == nullptr);
-    T** table = nullptr;
+    // The pixels go into the caller's buffer, or into one the slice will own.
+    std::unique_ptr<T[]> own;
     try {
-        if (allocated) dest = new T[n];
-        table = new T*[static_cast<size_t>(iNumRows)];
+        if (!buffer) own.reset(new T[n]);
     } catch (...) {
-        if (allocated) delete[] dest;
         std::fclose(stream);
         throw;
     }
+    T* dest = buffer ? static_cast<T*>(buffer) : own.get();
     const size_t got = std::fread(dest, 1, bytes, stream);
     std::fclose(stream);
-    if (got < bytes) {
-        if (allocated) delete[] dest;
-        delete[] table;
-        throw ecError("Short count on image read", 1, 0, -1, -1);
-    }
+    if (got < bytes) throw ecError("Short count on image read", 1, 0, -1, -1);
     // The file holds big-endian pixels.
     if (HostStoresLowByteFirst()) ByteSwapPixels(dest, dest, static_cast<int>(n));
 
-    // Install the pixels; the slice's previous buffer is released when it
-    // owned it (a caller's buffer is left alone), and so is the old row table.
-    if (bOwnsData && pImageData != dest) delete[] pImageData;
-    delete[] ppRowPtrs;
-    pImageData = dest;
-    bOwnsData = allocated;
-    ppRowPtrs = table;
-    bMaxMinSet = false;  // the new pixels have not been scanned
-    for (int i = 0; i < iNumRows; ++i) ppRowPtrs[i] = pImageData + static_cast<size_t>(i) * static_cast<size_t>(iNumCols);
+    // A previous buffer is released when the slice owned it (a caller's
+    // buffer is left alone); the new pixels have not been scanned.
+    InstallPixels(dest, own != nullptr, iNumRows, iNumCols, MaxMinMark::Clear);
+    own.release();
     return 1;
 }
 
