@@ -6,6 +6,7 @@
 #include <typeinfo>
 
 #include "MriSlice.h"
+#include "bytes/File.h"
 #include "mri_slice/PixelRange.h"
 #include "mri_slice/ReadOptions.h"
 
@@ -69,8 +70,8 @@ int ecMriSlice<T>::SaveImageData(const char* path, unsigned long options)
 {
     if (!path) return -1;
     if (!pImageData || iNumRows < 1 || iNumCols < 1) return -2;
-    FILE* fp = std::fopen(path, "wb");
-    if (!fp) return -3;
+    quarn::bytes::File file(path, "wb");
+    if (!file) return -3;
     if (!(options & quarn::kSavePixelsOnly)) {
         RawImageDataHeader header;
         header.nCols = static_cast<int16_t>(iNumCols);
@@ -78,14 +79,11 @@ int ecMriSlice<T>::SaveImageData(const char* path, unsigned long options)
         header.DataType = GetBaseDataType(T());
         unsigned char bytes[12];
         header.Encode(bytes);
-        if (std::fwrite(bytes, sizeof bytes, 1, fp) != 1) {
-            std::fclose(fp);
-            return -12;
-        }
+        if (std::fwrite(bytes, sizeof bytes, 1, file.get()) != 1) return -12;
     }
-    const size_t written =
-        std::fwrite(pImageData, static_cast<size_t>(iNumCols) * sizeof(T), static_cast<size_t>(iNumRows), fp);
-    const bool closed = std::fclose(fp) == 0;
+    const size_t written = std::fwrite(pImageData, static_cast<size_t>(iNumCols) * sizeof(T),
+                                       static_cast<size_t>(iNumRows), file.get());
+    const bool closed = file.CloseChecked();
     return (written == static_cast<size_t>(iNumRows) && closed) ? 1 : -11;
 }
 
