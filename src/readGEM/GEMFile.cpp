@@ -27,17 +27,9 @@ using quarn::bytes::Order;
 
 ecGEMHeaderBlocks& GEMHeaderBlocks()
 {
-    static ecGEMHeaderBlocks blocks{};
+    static thread_local ecGEMHeaderBlocks blocks{};
     return blocks;
 }
-
-template <class T>
-int ecGEMFileCounters<T>::file_val_ReadGEMFile = 0;
-template <class T>
-int ecGEMFileCounters<T>::file_val_GetGEMImage = 0;
-template struct ecGEMFileCounters<unsigned char>;
-template struct ecGEMFileCounters<short>;
-template struct ecGEMFileCounters<float>;
 
 // ------------------------------------------------------------ block conversion
 

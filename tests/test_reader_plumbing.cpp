@@ -1,14 +1,19 @@
-// The byte cursor's word copies and the file blocks the readers decode from,
-// stated as bytes in memory so that every expectation holds on a host of
-// either byte order.
+// What the readers stand on: the byte cursor's word copies and the file
+// blocks they decode from (stated as bytes in memory, so that every
+// expectation holds on a host of either byte order), and the Genesis module
+// state that each thread has for itself.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../src/bytes/ByteCursor.h"
+#include "MriSlice.h"
 #include "TestUtil.h"
+#include "readGEM.h"
 
 using quarn::bytes::Cursor;
 using quarn::bytes::FileBlock;
@@ -86,4 +91,32 @@ TEST(ByteBlocks, FileBlocksHoldWhatTheFileHasFromTheirOffset)
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.Bytes()), block.Size()), "bcd");
     EXPECT_FALSE(block.Reached());
     pclose(pipe);
+}
+
+TEST(GenesisState, EachThreadKeepsItsOwnHeaderBlocksAndCounters)
+{
+    testutil::TempDir temps;
+    SetGEMTempDirectory(temps.path().c_str());
+    const std::string ct = testutil::DataPath("genesis/c_vf1122.fre");
+    ecMriSlice<short> s;
+    ASSERT_EQ(s.ReadGEMFile(ct.c_str(), nullptr), 1);
+    const ecGEMHeaderBlocks mine = GEMHeaderBlocks();
+    const int myCount = ecGEMFileCounters<short>::file_val_ReadGEMFile;
+
+    // A new thread starts from zero, as a freshly loaded library does, and its reads stay its own.
+    std::vector<int> seen;
+    std::thread other([&] {
+        const ecGEMHeaderBlocks zero{};
+        seen.push_back(std::memcmp(&GEMHeaderBlocks(), &zero, sizeof zero) == 0);
+        seen.push_back(ecGEMFileCounters<short>::file_val_ReadGEMFile);
+        ecMriSlice<short> t;
+        seen.push_back(t.ReadGEMFile(ct.c_str(), nullptr));
+        seen.push_back(ecGEMFileCounters<short>::file_val_ReadGEMFile);
+        seen.push_back(std::memcmp(&GEMHeaderBlocks(), &mine, sizeof mine) == 0);
+    });
+    other.join();
+    EXPECT_EQ(seen, (std::vector<int>{1, 0, 1, 1, 1}));
+    EXPECT_EQ(ecGEMFileCounters<short>::file_val_ReadGEMFile, myCount);
+    EXPECT_EQ(std::memcmp(&GEMHeaderBlocks(), &mine, sizeof mine), 0);
+    SetGEMTempDirectory(nullptr);
 }
