@@ -6,6 +6,8 @@
 #include <fstream>
 #include <vector>
 
+#include "bytes/ByteCursor.h"
+#include "bytes/File.h"
 #include "readnema.h"
 
 namespace fs = std::filesystem;
@@ -56,36 +58,46 @@ MriFileType LibraryFileType(Format f, MriFileType rawType)
 
 namespace {
 
-uint32_t U16LE(const unsigned char* p) { return static_cast<uint32_t>(p[0] | (p[1] << 8)); }
-uint32_t U32LE(const unsigned char* p) { return U16LE(p) | (U16LE(p + 2) << 16); }
+using quarn::bytes::Cursor;
+using quarn::bytes::Order;
+
+// Whether the bytes at `offset` are `text`.
+bool HoldsText(const Cursor& b, size_t offset, const char* text)
+{
+    const size_t n = std::strlen(text);
+    const unsigned char* p = b.At(offset, n);
+    return p && std::memcmp(p, text, n) == 0;
+}
 
 // An element stream at byte 0: the first element's group lies in 1..8 and the
 // element after it, in implicit or explicit little-endian form, lies inside
 // the file with a group that does not go down.
-bool LooksLikeElementStream(const std::vector<unsigned char>& b, uintmax_t fileSize)
+bool LooksLikeElementStream(const Cursor& b, uintmax_t fileSize)
 {
-    if (b.size() < 8) return false;
-    const uint32_t group = U16LE(b.data());
+    const unsigned char* first = b.At(0, 8);  // group, element, then VR and length or a 32-bit length
+    if (!first) return false;
+    const uint32_t group = quarn::bytes::U16(first, Order::Little);
     if (group == 0 || group > 8) return false;
     auto nextOk = [&](uintmax_t next) {
         if (next + 4 > fileSize) return next == fileSize;
-        if (next + 4 > b.size()) return true;  // beyond what was read: trust the length
-        const uint32_t g2 = U16LE(b.data() + next);
+        const unsigned char* tag = next < b.Size() ? b.At(static_cast<size_t>(next), 4) : nullptr;
+        if (!tag) return true;  // beyond what was read: trust the length
+        const uint32_t g2 = quarn::bytes::U16(tag, Order::Little);
         return g2 >= group && g2 <= 0x7FE0;
     };
-    const unsigned char v0 = b[4], v1 = b[5];
+    const unsigned char v0 = first[4], v1 = first[5];
     if (v0 >= 'A' && v0 <= 'Z' && v1 >= 'A' && v1 <= 'Z') {
         const std::string vr{static_cast<char>(v0), static_cast<char>(v1)};
         const bool longForm = vr == "OB" || vr == "OW" || vr == "OF" || vr == "SQ" || vr == "UT" || vr == "UN";
         if (longForm) {
-            if (b.size() < 12) return false;
-            const uint32_t len = U32LE(b.data() + 8);
+            uint32_t len = 0;
+            if (!b.U32At(8, len, Order::Little)) return false;
             if (len != 0xFFFFFFFFu && nextOk(12u + static_cast<uintmax_t>(len))) return true;
-        } else if (nextOk(8u + U16LE(b.data() + 6))) {
+        } else if (nextOk(8u + quarn::bytes::U16(first + 6, Order::Little))) {
             return true;
         }
     }
-    const uint32_t len = U32LE(b.data() + 4);
+    const uint32_t len = quarn::bytes::U32(first + 4, Order::Little);
     return len != 0xFFFFFFFFu && nextOk(8u + static_cast<uintmax_t>(len));
 }
 
@@ -106,16 +118,15 @@ Format DetectFormat(const std::string& path)
     in.read(reinterpret_cast<char*>(b.data()), static_cast<std::streamsize>(b.size()));
     if (static_cast<size_t>(in.gcount()) != b.size()) throw FileError{"cannot read the file"};
 
-    if (b.size() >= 132 && std::memcmp(b.data() + 128, "DICM", 4) == 0) return Format::Dicom;
-    if (b.size() >= 4 && std::memcmp(b.data(), "IMGF", 4) == 0) return Format::Genesis;
-    if (size >= 6144 && b.size() >= 103 && std::memcmp(b.data() + 96, "SIEMENS", 7) == 0) return Format::Siemens;
-    if (LooksLikeElementStream(b, size)) {
+    const Cursor head(b.data(), b.size());
+    if (HoldsText(head, 128, "DICM")) return Format::Dicom;
+    if (HoldsText(head, 0, "IMGF")) return Format::Genesis;
+    if (size >= 6144 && HoldsText(head, 96, "SIEMENS")) return Format::Siemens;
+    if (LooksLikeElementStream(head, size)) {
         // The library's own classification has the last word where it has one.
-        FILE* fp = std::fopen(path.c_str(), "rb");
-        if (!fp) throw FileError{"cannot open the file for reading"};
-        const int seek = SeekDicomHeader(fp);
-        std::fclose(fp);
-        if (seek == 1) return Format::Nema;
+        const quarn::bytes::File file(path.c_str(), "rb");
+        if (!file) throw FileError{"cannot open the file for reading"};
+        if (SeekDicomHeader(file.get()) == 1) return Format::Nema;
     }
     return Format::Unknown;
 }
