@@ -130,6 +130,16 @@ public:
 protected:
     virtual int SetupStorage(ecRawHeaderInfo* hdr, unsigned long options, T* data);
 
+    // Whether installing pixels clears the mark of a computed minimum and maximum.
+    enum class MaxMinMark { Clear, Keep };
+    // Makes `data` the slice's pixels, `rows` x `cols` of them, and points the
+    // row table at its rows (a table of `rows` rows is reused; a null `data`
+    // gives null rows). The buffer the slice held is released when the slice
+    // owned it and it is not `data`; the slice owns `data` when `owned`. A new
+    // table is allocated before anything is released or changed, so a failed
+    // allocation leaves the slice as it was.
+    void InstallPixels(T* data, bool owned, int rows, int cols, MaxMinMark mark);
+
     T* pImageData;
     T** ppRowPtrs;
     int iNumRows;

@@ -31,9 +31,10 @@ enum {
     GEM_MAGIC = 0x494D4746  // "IMGF"
 };
 
-// The header blocks that the last ReadGEMFile read, with their numeric fields
-// converted to host byte order; zero at load. GetGEMImage decodes with the
-// image file header found here. Shared by both readers and all pixel types.
+// The header blocks that the last ReadGEMFile of this thread read, with their
+// numeric fields converted to host byte order; zero when the thread starts.
+// GetGEMImage decodes with the image file header found here. Shared by both
+// readers and all pixel types; each thread has its own.
 struct QUARN_API ecGEMHeaderBlocks {
     unsigned char ImageFile[GEM_IMAGE_FILE_HEADER_SIZE];
     unsigned char Exam[GEM_EXAM_HEADER_SIZE];
@@ -52,17 +53,14 @@ QUARN_API void ConvertGEMImageHeader(unsigned char* block);
 // last value is complete (or for a null argument or a negative count).
 QUARN_API long DecodeGEMCompressed(unsigned short* out, long count, FILE* fp);
 
-// The temporary-file counters `file_val`: one per reader and pixel type, zero
-// at load. Each call of a reader names its file "tmp_img.<counter>" and then
-// increments its counter, whatever happens later.
+// The temporary-file counters `file_val`: one per reader, pixel type and
+// thread, zero when the thread starts. Each call of a reader names its file
+// "tmp_img.<counter>" and then increments its counter, whatever happens later.
 template <class T>
 struct QUARN_API ecGEMFileCounters {
-    static int file_val_ReadGEMFile;
-    static int file_val_GetGEMImage;
+    static inline thread_local int file_val_ReadGEMFile = 0;
+    static inline thread_local int file_val_GetGEMImage = 0;
 };
-extern template struct ecGEMFileCounters<unsigned char>;
-extern template struct ecGEMFileCounters<short>;
-extern template struct ecGEMFileCounters<float>;
 
 // The folder that receives the readers' temporary files. The default is the
 // folder "quarn-genesis-<user id>" of the platform's temporary directory,

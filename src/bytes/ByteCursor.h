@@ -51,6 +51,39 @@ inline double F64(const unsigned char* p, Order o)
     return v;
 }
 
+// The byte order of the host.
+inline Order HostOrder()
+{
+    const uint16_t one = 1;
+    unsigned char first;
+    std::memcpy(&first, &one, 1);
+    return first ? Order::Little : Order::Big;
+}
+
+namespace detail {
+inline uint16_t Reversed(uint16_t v) { return static_cast<uint16_t>((v >> 8) | (v << 8)); }
+inline uint32_t Reversed(uint32_t v)
+{
+    return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
+}
+inline uint64_t Reversed(uint64_t v)
+{
+    return (uint64_t(Reversed(uint32_t(v))) << 32) | Reversed(uint32_t(v >> 32));
+}
+// Copies `count` words of type W from `src` to `dst` with their bytes
+// reversed; `dst` may be `src` itself.
+template <class W>
+void CopyReversed(unsigned char* dst, const unsigned char* src, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        W v;
+        std::memcpy(&v, src + i * sizeof(W), sizeof(W));
+        v = Reversed(v);
+        std::memcpy(dst + i * sizeof(W), &v, sizeof(W));
+    }
+}
+}  // namespace detail
+
 class Cursor {
 public:
     Cursor() = default;
@@ -89,6 +122,29 @@ public:
         const unsigned char* p = Take(n);
         if (p && n) std::memcpy(dst, p, n);
         return p != nullptr;
+    }
+
+    // Copies the next n bytes to `dst` as words of `width` bytes (1, 2, 4 or
+    // 8) stored in order `o`, each put into host order; a part word at the
+    // end is copied as it stands. `dst` may be the very bytes the cursor
+    // views (a block read into place is turned in place). One bounds check for
+    // the whole block; false (nothing copied, no move) when fewer than n
+    // bytes are left.
+    bool CopyWords(void* dst, size_t n, size_t width, Order o)
+    {
+        const unsigned char* p = Take(n);
+        if (!p) return false;
+        unsigned char* d = static_cast<unsigned char*>(dst);
+        size_t whole = 0;
+        if (o != HostOrder() && (width == 2 || width == 4 || width == 8)) {
+            whole = n / width;
+            if (width == 2) detail::CopyReversed<uint16_t>(d, p, whole);
+            else if (width == 4) detail::CopyReversed<uint32_t>(d, p, whole);
+            else detail::CopyReversed<uint64_t>(d, p, whole);
+            whole *= width;
+        }
+        if (n > whole && d != p) std::memmove(d + whole, p + whole, n - whole);
+        return true;
     }
 
     bool ReadU8(uint8_t& v) { return Get(v, 1, [](const unsigned char* p, Order) { return uint8_t(*p); }); }
@@ -157,18 +213,34 @@ private:
 class FileBlock {
 public:
     // Reads up to `n` bytes of `fp` from `offset` on (the stream's own
-    // position when offset is negative). The stream is left after the bytes read.
-    bool Read(FILE* fp, long offset, size_t n);
+    // position when offset is negative; a stream that cannot tell its
+    // position is read on from where it stands). The stream is left after the
+    // bytes read. With `into` (room for n bytes, kept by the caller) the bytes
+    // go straight there and the block views them in place: nothing is
+    // allocated, and a short block has still filled what it holds. False only
+    // without a stream.
+    bool Read(FILE* fp, long offset, size_t n, void* into = nullptr);
     // Opens `fileName`, reads up to `n` bytes from its start and closes it;
     // false when it cannot be opened.
     bool Read(const char* fileName, size_t n);
+    // The offset of the last `n` bytes of `fp`: 0 when the stream is shorter
+    // or cannot tell its size.
+    static long OffsetOfLast(FILE* fp, size_t n);
 
-    size_t Size() const { return bytes_.size(); }
-    Cursor View() const { return Cursor(bytes_.data(), bytes_.size()); }
-    unsigned char* Bytes() { return bytes_.data(); }
+    size_t Size() const { return size_; }
+    // Whether the last read knew the stream's size and started inside the
+    // file or right at its end: false for an offset past the end and for a
+    // stream that cannot tell its size (a pipe), whose block is what it
+    // delivered from where it stood.
+    bool Reached() const { return reached_; }
+    Cursor View() const { return Cursor(into_ ? into_ : bytes_.data(), size_); }
+    unsigned char* Bytes() { return into_ ? into_ : bytes_.data(); }
 
 private:
-    std::vector<unsigned char> bytes_;
+    std::vector<unsigned char> bytes_;  // the block's own bytes
+    unsigned char* into_ = nullptr;     // or the caller's memory
+    size_t size_ = 0;
+    bool reached_ = false;
 };
 
 }  // namespace quarn::bytes

@@ -1,9 +1,11 @@
 #include "MriSlice.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "ecError.h"
+#include "mri_slice/ReadOptions.h"
 
 template <class T>
 ecMriSlice<T>::ecMriSlice()
@@ -31,41 +33,40 @@ ecMriSlice<T>::~ecMriSlice()
 }
 
 template <class T>
+void ecMriSlice<T>::InstallPixels(T* data, bool owned, int rows, int cols, MaxMinMark mark)
+{
+    const size_t nRows = rows > 0 ? static_cast<size_t>(rows) : 0;
+    const size_t nCols = cols > 0 ? static_cast<size_t>(cols) : 0;
+    if (!ppRowPtrs || iNumRows != rows) {
+        T** table = new T*[nRows];
+        delete[] ppRowPtrs;
+        ppRowPtrs = table;
+    }
+    if (bOwnsData && pImageData != data) delete[] pImageData;
+    pImageData = data;
+    bOwnsData = owned;
+    iNumRows = rows;
+    iNumCols = cols;
+    if (mark == MaxMinMark::Clear) bMaxMinSet = false;
+    for (size_t r = 0; r < nRows; ++r) ppRowPtrs[r] = data ? data + r * nCols : nullptr;
+}
+
+template <class T>
 int ecMriSlice<T>::SetupStorage(ecRawHeaderInfo* hdr, unsigned long options, T* data)
 {
     if (!hdr || !hdr->IsValidForUse(2)) return -1;
-    const bool halve = (options & 0x10000u) != 0;
+    const bool halve = (options & quarn::kReadHalve) != 0;
     const int rows = halve ? hdr->iNumPixY / 2 : hdr->iNumPixY;
     const int cols = halve ? hdr->iNumPix / 2 : hdr->iNumPix;
-    const size_t nRows = static_cast<size_t>(rows);
     if (!pImageData && !ppRowPtrs) {
-        T** table = new T*[nRows];
-        T* pixels = data;
-        if (!pixels) {
-            try {
-                pixels = new T[nRows * static_cast<size_t>(cols)];
-            } catch (...) {
-                delete[] table;
-                throw;
-            }
-        }
-        ppRowPtrs = table;
-        pImageData = pixels;
-        bOwnsData = (data == nullptr);
+        std::unique_ptr<T[]> own(data ? nullptr : new T[static_cast<size_t>(rows) * static_cast<size_t>(cols)]);
+        InstallPixels(data ? data : own.get(), data == nullptr, rows, cols, MaxMinMark::Keep);
+        own.release();
     } else if (!bOwnsData && data) {
-        if (!ppRowPtrs || iNumRows != rows) {
-            delete[] ppRowPtrs;
-            ppRowPtrs = nullptr;
-            ppRowPtrs = new T*[nRows];
-        }
-        pImageData = data;
-        bOwnsData = false;
+        InstallPixels(data, false, rows, cols, MaxMinMark::Keep);
     } else {
         return -5;
     }
-    iNumRows = rows;
-    iNumCols = cols;
-    for (int r = 0; r < rows; ++r) ppRowPtrs[r] = pImageData + static_cast<size_t>(r) * static_cast<size_t>(cols);
     return rows * cols;
 }
 

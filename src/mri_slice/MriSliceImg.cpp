@@ -11,6 +11,7 @@
 
 #include "ecError.h"
 #include "mri_slice/PixelRange.h"
+#include "mri_slice/ReadOptions.h"
 #include "read_dicom/DicomOpenFile.h"
 #include "read_dicom/DicomState.h"
 #include "readnema.h"
@@ -44,7 +45,7 @@ ecMriSliceImg<T>::ecMriSliceImg(const char* name, MriFileType type, ecRawHeaderI
         // The Genesis reader answers 1 when the slice holds the image and 0 when it refused the file.
         const int r = this->ReadGEMFile(name, nullptr);
         if (r < 1) ThrowSliceError(StringPrintf("ecMriSliceImg:Error opening GEM file <%s> %d", shown, r));
-        SetupStorage(this->pRawHeader, 1, nullptr);
+        SetupStorage(this->pRawHeader, quarn::kStorageAdopt, nullptr);
         break;
     }
     case MriDicom: {
@@ -55,7 +56,9 @@ ecMriSliceImg<T>::ecMriSliceImg(const char* name, MriFileType type, ecRawHeaderI
     }
     case MriSigna: {
         const int r = ecMriSlice<T>::GetSignaFile(name, 0, nullptr);
-        if (r < 0) ThrowSliceError(StringPrintf("ecMriSliceImg:Error opening Siemens file <%s> %d", shown, r - 40));
+        if (r < 0)
+            ThrowSliceError(
+                StringPrintf("ecMriSliceImg:Error opening Siemens file <%s> %d", shown, quarn::StageStatus(r, 40)));
         break;
     }
     case MriSiemens: {
@@ -110,18 +113,7 @@ template <class T>
 int ecMriSliceImg<T>::AllocateDisplayStorage(int rows, int cols, bool zeroed)
 {
     if (!(zeroed ? ecImage<T>::Resize(cols, rows, T(0), 0) : ecImage<T>::ResizeUnfilled(cols, rows))) return -1;
-    if (!this->ppRowPtrs || this->iNumRows != rows) {
-        T** table = new T*[static_cast<size_t>(rows)];
-        delete[] this->ppRowPtrs;
-        this->ppRowPtrs = table;
-    }
-    if (this->bOwnsData) delete[] this->pImageData;
-    this->bOwnsData = false;
-    this->pImageData = this->pPixels;
-    this->iNumRows = rows;
-    this->iNumCols = cols;
-    for (int r = 0; r < rows; ++r)
-        this->ppRowPtrs[r] = this->pImageData + static_cast<size_t>(r) * static_cast<size_t>(cols);
+    this->InstallPixels(this->pPixels, false, rows, cols, ecMriSlice<T>::MaxMinMark::Keep);
     return rows * cols;
 }
 
@@ -136,7 +128,7 @@ template <class T>
 int ecMriSliceImg<T>::SetupStorage(ecRawHeaderInfo* hdr, unsigned long options, T*)
 {
     if (!hdr || !hdr->IsValidForUse(2)) return -1;
-    if (options & 1u) {
+    if (options & quarn::kStorageAdopt) {
         if (!this->pImageData || !this->ppRowPtrs) return -11;
         if (this->iNumRows < 1 || this->iNumCols < 1) return -12;
         AdoptSlicePixels();
@@ -157,27 +149,22 @@ bool ecMriSliceImg<T>::Resize(int nCols, int nRows, unsigned long options)
     const bool oldIsImages = old && old == this->pPixels;
     const long long oldCount = static_cast<long long>(this->iNumRows) * this->iNumCols;
     if (!ecImage<T>::Resize(nCols, nRows, T(0), options)) return false;
-    if (nRows != this->iNumRows || !this->ppRowPtrs) {
-        T** table = new T*[static_cast<size_t>(nRows)];
-        delete[] this->ppRowPtrs;
-        this->ppRowPtrs = table;
+    // The pixels have not been scanned at this size.
+    const auto unscanned = ecMriSlice<T>::MaxMinMark::Clear;
+    if (!old) {
+        // The slice takes the size, without pixels.
+        this->InstallPixels(nullptr, this->bOwnsData, nRows, nCols, unscanned);
+        throw ecError("ecMriSliceImg<T>::Resize - no slice data", 1, 0, -1, -1);
     }
-    this->iNumRows = nRows;
-    this->iNumCols = nCols;
-    this->bMaxMinSet = false;  // the pixels have not been scanned at this size
-    if (!old) throw ecError("ecMriSliceImg<T>::Resize - no slice data", 1, 0, -1, -1);
     if (!oldIsImages && oldCount >= static_cast<long long>(nRows) * nCols) {
         // The slice's own buffer is large enough: the image shows it.
+        this->InstallPixels(old, this->bOwnsData, nRows, nCols, unscanned);
         this->PointAt(old, nCols, nRows);
     } else {
         // Too small (or released with the image's old buffer): both views
         // take the image's new buffer.
-        if (this->bOwnsData) delete[] old;
-        this->bOwnsData = false;
-        this->pImageData = this->pPixels;
+        this->InstallPixels(this->pPixels, false, nRows, nCols, unscanned);
     }
-    this->ppRowPtrs[0] = this->pImageData;
-    for (int r = 1; r < nRows; ++r) this->ppRowPtrs[r] = this->ppRowPtrs[r - 1] + nCols;
     return true;
 }
 
@@ -211,9 +198,9 @@ int ecMriSliceImg<T>::SetGrayValTranslation(ecImageBase::GrayTranslationMethod m
                                           options);
     if (r < 1) return r;
     this->pConvertData = this->pTranslationTable;
-    if (options & 0x100u) {
+    if (options & quarn::kTranslateRebuild) {
         const int c = this->ConvertImageInformation(options);
-        if (c < 0) return c - 50;
+        if (c < 0) return quarn::StageStatus(c, 50);
     }
     return r;
 }
@@ -252,7 +239,7 @@ int ecMriSliceImg<T>::ReadRawSlice(const char* name, MriFileType type, ecRawHead
         if (!this->Resize(hdr->iNumPix, hdr->iNumPixY, options)) return -60;
     } else {
         const int s = SetupStorage(hdr, options, data);
-        if (s < 0) return s - 60;
+        if (s < 0) return quarn::StageStatus(s, 60);
     }
     const int status = ecMriSlice<T>::ReadRawSlice(name, type, hdr, options, data);
     if (status < 0) return status;
@@ -272,7 +259,7 @@ int ecMriSliceImg<T>::ReadDicomPixels(DicomOpenFile& file, long dataOffset, unsi
     const ecRawHeaderInfo* hdr = this->pRawHeader;
     const int rows = this->iNumRows, cols = this->iNumCols;
     const int fullRows = hdr->iNumPixY, fullCols = hdr->iNumPix;
-    const bool half = (flags & 0x10000u) != 0;
+    const bool half = (flags & quarn::kReadHalve) != 0;
     // The caller has checked the record: 16..1024 pixels per side.
     const size_t count = static_cast<size_t>(fullRows) * static_cast<size_t>(fullCols);
     const size_t nBytes = count * sizeof(T);
@@ -292,7 +279,7 @@ int ecMriSliceImg<T>::ReadDicomPixels(DicomOpenFile& file, long dataOffset, unsi
     this->bMaxMinSet = false;
     if (half) {
         const int d = ecMriSlice<T>::Decimate(full.get(), fullRows, fullCols, this->pImageData, rows, cols, 2, flags);
-        if (d < 0) return d - 50;
+        if (d < 0) return quarn::StageStatus(d, 50);
     }
     return 1;
 }
@@ -313,16 +300,16 @@ int ecMriSliceImg<T>::ReadDICOMFile(const char* fileName, unsigned long flags, v
     ShareDicomFile share(*file);
     long dataOffset = 0;
     const int r = FillRawHeaderFromDicomFile(fileName, hdr, &dataOffset, 0);
-    if (r < 0) return r - 100;
+    if (r < 0) return quarn::StageStatus(r, 100);
     if (!hdr->bIsValid) return -101;
     if (!hdr->IsValidForUse(2)) return -1;
-    // Adopt mode (option bit 0) takes the pixels the slice already holds: a
+    // Adopt mode takes the pixels the slice already holds: a
     // slice with nothing to adopt gets the storage set-up's refusal.
-    if (flags & 1u) {
+    if (flags & quarn::kStorageAdopt) {
         if (!this->pImageData || !this->ppRowPtrs) return -11;
         if (this->iNumRows < 1 || this->iNumCols < 1) return -12;
     }
-    const bool half = (flags & 0x10000u) != 0;
+    const bool half = (flags & quarn::kReadHalve) != 0;
     const int rows = half ? hdr->iNumPixY / 2 : hdr->iNumPixY;
     const int cols = half ? hdr->iNumPix / 2 : hdr->iNumPix;
     // A fresh buffer is not zeroed first, since the read writes every pixel;
@@ -356,17 +343,15 @@ int ecMriSliceImg<T>::ReadDICOMFile(const char* fileName, unsigned long flags, v
 template <class T>
 int ecMriSliceImg<T>::GetSignaFile(const char* name, unsigned long options, void*)
 {
-    const int r = ecMriSlice<T>::GetSignaFile(name, options, nullptr);
-    return r < 0 ? r - 40 : r;
+    return quarn::StageStatus(ecMriSlice<T>::GetSignaFile(name, options, nullptr), 40);
 }
 
 template <class T>
 int ecMriSliceImg<T>::GetSignaImage(FILE* fp, unsigned long offset, unsigned long options, void*)
 {
     const int r = ecMriSlice<T>::GetSignaImage(fp, offset, options, nullptr);
-    if (r < 0) return r - 40;
-    const int s = SetupStorage(this->pRawHeader, 1, nullptr);
-    return s < 0 ? s - 60 : s;
+    if (r < 0) return quarn::StageStatus(r, 40);
+    return quarn::StageStatus(SetupStorage(this->pRawHeader, quarn::kStorageAdopt, nullptr), 60);
 }
 
 template <class T>

@@ -4,22 +4,32 @@
 #include <new>
 
 #include "MriSlice.h"
+#include "bytes/ByteCursor.h"
+#include "bytes/File.h"
+#include "mri_slice/ReadOptions.h"
 
 namespace {
-// Positions the stream at the pixel block: -1 means the last `blockBytes`
-// bytes of the file, 0 the start, anything else an absolute offset. As with
-// any seek, a position beyond the end is not an error here: a short file
-// shows up as a short read.
-void SeekToPixels(FILE* fp, long offset, long long blockBytes)
+// The offset of the pixel block: -1 means the last `blockBytes` bytes of the
+// file (its start when it is shorter), 0 the start, anything else an absolute
+// offset (a negative one the start too). As with any seek, a position beyond
+// the end is not an error here: a short file shows up as a short block.
+long PixelOffset(FILE* fp, long offset, size_t blockBytes)
 {
-    if (offset == -1) {
-        std::fseek(fp, 0, SEEK_END);
-        const long size = std::ftell(fp);
-        if (size >= 0 && blockBytes <= size) std::fseek(fp, static_cast<long>(size - blockBytes), SEEK_SET);
-        else std::fseek(fp, 0, SEEK_SET);  // shorter than the block: the read comes up short
-    } else if (offset != 0) {
-        std::fseek(fp, offset, SEEK_SET);
-    }
+    if (offset == -1) return quarn::bytes::FileBlock::OffsetOfLast(fp, blockBytes);
+    return offset > 0 ? offset : 0;
+}
+
+// Reads `n` pixel bytes at `offset` straight into `dst`, each pair of bytes
+// exchanged for a swapped raw file; false for a block cut short, which is
+// left as read.
+bool ReadPixels(FILE* fp, long offset, void* dst, size_t n, bool swapped)
+{
+    using quarn::bytes::Order;
+    const Order host = quarn::bytes::HostOrder();
+    const Order stored = !swapped ? host : host == Order::Little ? Order::Big : Order::Little;
+    quarn::bytes::FileBlock block;
+    block.Read(fp, offset, n, dst);
+    return block.View().CopyWords(dst, n, 2, stored);
 }
 }  // namespace
 
@@ -33,7 +43,7 @@ int ecMriSlice<T>::ReadRawSlice(const char* name, MriFileType type, ecRawHeaderI
     const int t = static_cast<int>(type);
     if (t < 8 || t > 18 || t == 10 || t == 12) return -15;
     if (t >= 14) return -14;
-    if (options & 0x10u) {
+    if (options & quarn::kReadMatchRawType) {
         const int wanted = (t == MriRaw8) ? ecBaseData::UnsignedChar
                            : (t == MriRawFloat) ? ecBaseData::Float
                                                 : ecBaseData::Short;
@@ -42,35 +52,23 @@ int ecMriSlice<T>::ReadRawSlice(const char* name, MriFileType type, ecRawHeaderI
     const int storage = SetupStorage(hdr, options, data);
     if (storage < 0) return storage;
 
-    const bool halve = (options & 0x10000u) != 0;
+    const bool halve = (options & quarn::kReadHalve) != 0;
+    const bool swapped = t == MriRaw16Swapped;
     const size_t width = static_cast<size_t>(hdr->iNumPix);
     const size_t height = static_cast<size_t>(hdr->iNumPixY);
     const size_t rowBytes = (halve ? width : static_cast<size_t>(iNumCols)) * sizeof(T);
     const size_t rows = halve ? height : static_cast<size_t>(iNumRows);
 
-    FILE* fp = std::fopen(name, "rb");
+    quarn::bytes::File fp(name, "rb");
     if (!fp) return -19;
-    SeekToPixels(fp, hdr->lDataOffset, static_cast<long long>(width * height * sizeof(T)));
-
-    if (!halve) {
-        const size_t got = std::fread(pImageData, rowBytes, rows, fp);
-        std::fclose(fp);
-        if (got < rows) return -20;
-        if (t == MriRaw16Swapped) SwapBytePairs(pImageData, rows * rowBytes);
-        return 1;
-    }
+    const long offset = PixelOffset(fp.get(), hdr->lDataOffset, width * height * sizeof(T));
+    if (!halve) return ReadPixels(fp.get(), offset, pImageData, rows * rowBytes, swapped) ? 1 : -20;
 
     std::unique_ptr<T[]> temp(new (std::nothrow) T[width * height]);
-    if (!temp) {
-        std::fclose(fp);
-        return -20;
-    }
-    const size_t got = std::fread(temp.get(), rowBytes, rows, fp);
-    std::fclose(fp);
-    if (got < rows) return -20;
-    if (t == MriRaw16Swapped) SwapBytePairs(temp.get(), rows * rowBytes);
+    if (!temp || !ReadPixels(fp.get(), offset, temp.get(), rows * rowBytes, swapped)) return -20;
+    fp.Close();
     const int r = Decimate(temp.get(), hdr->iNumPixY, hdr->iNumPix, pImageData, iNumRows, iNumCols, 2, options);
-    if (r < 0) return r - 50;
+    if (r < 0) return quarn::StageStatus(r, 50);
     return 1;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "MriSlice.h"
+#include "bytes/File.h"
 #include "ecError.h"
 
 FILE* ecMriSliceBase::OpenScannerPixels(const char* fileName, ScannerHeaderReader readHeader, int dataType,
@@ -27,14 +28,11 @@ FILE* ecMriSliceBase::OpenScannerPixels(const char* fileName, ScannerHeaderReade
     if (cols < 16 || cols > 1024 || rows < 16 || rows > 1024) return nullptr;
 
     status = -4;
-    FILE* fp = std::fopen(fileName, "rb");
-    if (!fp) return nullptr;
+    quarn::bytes::File file(fileName, "rb");
+    if (!file) return nullptr;
     if (pixelOffset == -1) pixelOffset = pRawHeader->lDataOffset;
-    if (pixelOffset < 0 || std::fseek(fp, pixelOffset, SEEK_SET) != 0) {
-        std::fclose(fp);
-        status = -5;
-        return nullptr;
-    }
+    status = -5;
+    if (pixelOffset < 0 || std::fseek(file.get(), pixelOffset, SEEK_SET) != 0) return nullptr;
     status = 1;
-    return fp;
+    return file.Release();
 }

@@ -2,37 +2,23 @@
 // histogram and saving.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <typeinfo>
 
 #include "MriSlice.h"
+#include "bytes/File.h"
 #include "mri_slice/PixelRange.h"
+#include "mri_slice/ReadOptions.h"
 
 template <class T>
 bool ecMriSlice<T>::Resize(int nCols, int nRows, unsigned long)
 {
     if (nCols < 16 || nCols > 1024 || nRows < 16 || nRows > 1024) return false;
     if (nCols == iNumCols && nRows == iNumRows) return true;
-    const size_t n = static_cast<size_t>(nRows) * static_cast<size_t>(nCols);
-    // Allocate first so that a failed allocation leaves the slice as it was.
-    T* pixels = new T[n];
-    T** table = ppRowPtrs;
-    if (nRows != iNumRows || !ppRowPtrs) {
-        try {
-            table = new T*[static_cast<size_t>(nRows)];
-        } catch (...) {
-            delete[] pixels;
-            throw;
-        }
-        delete[] ppRowPtrs;
-    }
-    if (bOwnsData) delete[] pImageData;
-    ppRowPtrs = table;
-    pImageData = pixels;
-    bOwnsData = true;
-    iNumCols = nCols;
-    iNumRows = nRows;
-    bMaxMinSet = false;  // the new pixels have not been scanned
-    for (int r = 0; r < nRows; ++r) ppRowPtrs[r] = pImageData + static_cast<size_t>(r) * static_cast<size_t>(nCols);
+    // The new buffer is the slice's own; its pixels have not been scanned.
+    std::unique_ptr<T[]> pixels(new T[static_cast<size_t>(nRows) * static_cast<size_t>(nCols)]);
+    InstallPixels(pixels.get(), true, nRows, nCols, MaxMinMark::Clear);
+    pixels.release();
     return true;
 }
 
@@ -84,23 +70,20 @@ int ecMriSlice<T>::SaveImageData(const char* path, unsigned long options)
 {
     if (!path) return -1;
     if (!pImageData || iNumRows < 1 || iNumCols < 1) return -2;
-    FILE* fp = std::fopen(path, "wb");
-    if (!fp) return -3;
-    if (!(options & 1u)) {
+    quarn::bytes::File file(path, "wb");
+    if (!file) return -3;
+    if (!(options & quarn::kSavePixelsOnly)) {
         RawImageDataHeader header;
         header.nCols = static_cast<int16_t>(iNumCols);
         header.nRows = static_cast<int16_t>(iNumRows);
         header.DataType = GetBaseDataType(T());
         unsigned char bytes[12];
         header.Encode(bytes);
-        if (std::fwrite(bytes, sizeof bytes, 1, fp) != 1) {
-            std::fclose(fp);
-            return -12;
-        }
+        if (std::fwrite(bytes, sizeof bytes, 1, file.get()) != 1) return -12;
     }
-    const size_t written =
-        std::fwrite(pImageData, static_cast<size_t>(iNumCols) * sizeof(T), static_cast<size_t>(iNumRows), fp);
-    const bool closed = std::fclose(fp) == 0;
+    const size_t written = std::fwrite(pImageData, static_cast<size_t>(iNumCols) * sizeof(T),
+                                       static_cast<size_t>(iNumRows), file.get());
+    const bool closed = file.CloseChecked();
     return (written == static_cast<size_t>(iNumRows) && closed) ? 1 : -11;
 }
 

@@ -15,24 +15,21 @@
 #include <unistd.h>
 #endif
 
+#include "bytes/File.h"
 #include "corvane.h"
 #include "readGEM.h"
+
+using quarn::bytes::Cursor;
+using quarn::bytes::FileBlock;
+using quarn::bytes::Order;
 
 // ---------------------------------------------------------------- module state
 
 ecGEMHeaderBlocks& GEMHeaderBlocks()
 {
-    static ecGEMHeaderBlocks blocks{};
+    static thread_local ecGEMHeaderBlocks blocks{};
     return blocks;
 }
-
-template <class T>
-int ecGEMFileCounters<T>::file_val_ReadGEMFile = 0;
-template <class T>
-int ecGEMFileCounters<T>::file_val_GetGEMImage = 0;
-template struct ecGEMFileCounters<unsigned char>;
-template struct ecGEMFileCounters<short>;
-template struct ecGEMFileCounters<float>;
 
 // ------------------------------------------------------------ block conversion
 
@@ -40,28 +37,21 @@ namespace {
 
 void Convert16(unsigned char* block, int offset)
 {
-    const uint16_t v = ReadU16BE(block + offset);
+    const uint16_t v = quarn::bytes::U16(block + offset, Order::Big);
     std::memcpy(block + offset, &v, sizeof v);
 }
 
 // 32-bit integers and floats alike: the bit pattern is reordered.
 void Convert32(unsigned char* block, int offset)
 {
-    const uint32_t v = ReadU32BE(block + offset);
+    const uint32_t v = quarn::bytes::U32(block + offset, Order::Big);
     std::memcpy(block + offset, &v, sizeof v);
 }
 
 void Convert64(unsigned char* block, int offset)
 {
-    const uint64_t v = (uint64_t(ReadU32BE(block + offset)) << 32) | ReadU32BE(block + offset + 4);
+    const uint64_t v = quarn::bytes::U64(block + offset, Order::Big);
     std::memcpy(block + offset, &v, sizeof v);
-}
-
-int32_t HostS32(const unsigned char* block, int offset)
-{
-    int32_t v;
-    std::memcpy(&v, block + offset, sizeof v);
-    return v;
 }
 
 }  // namespace
@@ -89,31 +79,52 @@ void ConvertGEMImageHeader(unsigned char* block)
 
 // ------------------------------------------------------- compressed pixel data
 
-long DecodeGEMCompressed(unsigned short* out, long count, FILE* fp)
+namespace {
+
+// Decodes `count` values from the bytes that `next` delivers (a negative
+// answer when there are none left): `count`, or -1 when they end before the
+// last value is complete.
+template <class NextByte>
+long DecodeCompressedValues(unsigned short* out, long count, NextByte next)
 {
-    if (!out || !fp || count < 0) return -1;
     uint16_t current = 0;
     for (long i = 0; i < count; ++i) {
-        const int b = std::getc(fp);
-        if (b == EOF) return -1;
+        const int b = next();
+        if (b < 0) return -1;
         if (b < 0x40) {
             current = static_cast<uint16_t>(current + b);
         } else if (b < 0x80) {
             current = static_cast<uint16_t>(current + (b - 128));
         } else if (b < 0xC0) {
-            const int next = std::getc(fp);
-            if (next == EOF) return -1;
+            const int low = next();
+            if (low < 0) return -1;
             const int high = (b < 0xA0) ? (b & 0x1F) : ((b & 0x3F) - 64);
-            current = static_cast<uint16_t>(current + high * 256 + next);
+            current = static_cast<uint16_t>(current + high * 256 + low);
         } else {
-            const int hi = std::getc(fp);
-            const int lo = std::getc(fp);
-            if (hi == EOF || lo == EOF) return -1;
+            const int hi = next();
+            const int lo = next();
+            if (hi < 0 || lo < 0) return -1;
             current = static_cast<uint16_t>((hi << 8) | lo);
         }
         out[i] = current;
     }
     return count;
+}
+
+long DecodeCompressed(Cursor& in, unsigned short* out, long count)
+{
+    return DecodeCompressedValues(out, count, [&in] {
+        uint8_t b;
+        return in.ReadU8(b) ? static_cast<int>(b) : -1;
+    });
+}
+
+}  // namespace
+
+long DecodeGEMCompressed(unsigned short* out, long count, FILE* fp)
+{
+    if (!out || !fp || count < 0) return -1;
+    return DecodeCompressedValues(out, count, [fp] { return std::getc(fp); });
 }
 
 // -------------------------------------------------------------- temporary files
@@ -184,30 +195,28 @@ std::string TempPath(const std::string& name, bool fileReader)
 
 void ReadBack(const std::string& path, const Layout& layout)
 {
-    FILE* fp = std::fopen(path.c_str(), "rb");
-    if (!fp) return;
-    std::vector<unsigned char> block(static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height));
-    const size_t got = std::fread(block.data(), block.size(), 1, fp);
-    (void)got;  // a short block is not a failure
-    std::fclose(fp);
+    FileBlock block;  // a short block is not a failure
+    block.Read(path.c_str(), static_cast<size_t>(layout.width) * static_cast<size_t>(layout.height));
 }
 
 // ------------------------------------------------------------------- decoding
 
 Layout LayoutFromConverted(const unsigned char* block)
 {
+    const Cursor c(block, GEM_IMAGE_FILE_HEADER_SIZE);
+    const Order host = quarn::bytes::HostOrder();
     Layout l;
-    l.magic = HostS32(block, 0);
-    l.dataOffset = HostS32(block, 4);
-    l.width = HostS32(block, 8);
-    l.height = HostS32(block, 12);
-    l.depth = HostS32(block, 16);
-    l.compression = HostS32(block, 20);
-    l.background = HostS32(block, 32);
-    l.lineTableOffset = HostS32(block, 64);
-    l.lineTableLength = HostS32(block, 68);
-    l.examOffset = HostS32(block, 132);
-    l.imageHeaderOffset = HostS32(block, 148);
+    c.S32At(0, l.magic, host);
+    c.S32At(4, l.dataOffset, host);
+    c.S32At(8, l.width, host);
+    c.S32At(12, l.height, host);
+    c.S32At(16, l.depth, host);
+    c.S32At(20, l.compression, host);
+    c.S32At(32, l.background, host);
+    c.S32At(64, l.lineTableOffset, host);
+    c.S32At(68, l.lineTableLength, host);
+    c.S32At(132, l.examOffset, host);
+    c.S32At(148, l.imageHeaderOffset, host);
     return l;
 }
 
@@ -217,13 +226,9 @@ bool LayoutIsDecodable(const Layout& l)
            (l.depth == 8 || l.depth == 16) && l.compression >= 1 && l.compression <= 4;
 }
 
-long StreamSize(FILE* fp)
+bool ReadAt(FILE* in, int32_t offset, size_t n, FileBlock& block)
 {
-    const long here = std::ftell(fp);
-    if (std::fseek(fp, 0, SEEK_END) != 0) return -1;
-    const long size = std::ftell(fp);
-    if (here >= 0) std::fseek(fp, here, SEEK_SET);
-    return size;
+    return offset >= 0 && block.Read(in, offset, n) && block.Reached();
 }
 
 namespace {
@@ -236,20 +241,21 @@ struct Run {
 // Reads the line table: one entry per row, a big-endian signed 16-bit start
 // column and run length. Every row must be covered and every run must lie
 // within its row.
-bool ReadLineTable(FILE* in, long fileSize, const Layout& l, std::vector<Run>& runs, long& total)
+bool ReadLineTable(FILE* in, const Layout& l, std::vector<Run>& runs, long& total)
 {
-    const long need = 4L * l.height;
-    if (l.lineTableOffset < 0 || l.lineTableLength < need || l.lineTableOffset > fileSize - need) return false;
-    std::vector<unsigned char> table(static_cast<size_t>(need));
-    if (std::fseek(in, l.lineTableOffset, SEEK_SET) != 0) return false;
-    if (std::fread(table.data(), 1, table.size(), in) != table.size()) return false;
+    const size_t need = 4 * static_cast<size_t>(l.height);
+    if (l.lineTableLength < static_cast<long>(need)) return false;
+    FileBlock block;
+    if (!ReadAt(in, l.lineTableOffset, need, block)) return false;
+    const unsigned char* table = block.View().At(0, need);
+    if (!table) return false;
     runs.resize(static_cast<size_t>(l.height));
     total = 0;
-    for (int r = 0; r < l.height; ++r) {
-        const int start = ReadS16BE(&table[4 * static_cast<size_t>(r)]);
-        const int length = ReadS16BE(&table[4 * static_cast<size_t>(r) + 2]);
+    for (size_t r = 0; r < runs.size(); ++r) {
+        const int start = static_cast<int16_t>(quarn::bytes::U16(table + 4 * r, Order::Big));
+        const int length = static_cast<int16_t>(quarn::bytes::U16(table + 4 * r + 2, Order::Big));
         if (start < 0 || length < 0 || start + length > l.width) return false;
-        runs[static_cast<size_t>(r)] = {start, length};
+        runs[r] = {start, length};
         total += length;
     }
     return true;
@@ -272,68 +278,67 @@ void AppendHostBytes(std::vector<unsigned char>& bytes, const std::vector<int16_
 
 }  // namespace
 
-bool DecodePixels(FILE* in, long fileSize, const Layout& l, Decoded& out)
+bool DecodePixels(FILE* in, const Layout& l, Decoded& out)
 {
-    if (!LayoutIsDecodable(l) || fileSize < 0) return false;
+    if (!LayoutIsDecodable(l)) return false;
     const size_t width = static_cast<size_t>(l.width);
     const size_t height = static_cast<size_t>(l.height);
     const size_t n = width * height;
     // The size of the decode buffer of the file's own layout: depth x height x width / 8 bytes.
     const size_t s = static_cast<size_t>(l.depth) * n / 8;
-    if (l.dataOffset < 0 || l.dataOffset > fileSize) return false;
-    const long available = fileSize - l.dataOffset;
 
     std::vector<Run> runs;
     long total = 0;
-    if ((l.compression == 2 || l.compression == 4) && !ReadLineTable(in, fileSize, l, runs, total)) return false;
+    if ((l.compression == 2 || l.compression == 4) && !ReadLineTable(in, l, runs, total)) return false;
+    const size_t values = (l.compression == 2 || l.compression == 4) ? static_cast<size_t>(total) : n;
+    // The most bytes the pixel data can take: a compressed value takes 1 to 3 bytes.
+    const size_t bytesPerPixel = static_cast<size_t>(l.depth) / 8;
+    const size_t most = l.compression == 1 ? n * bytesPerPixel : l.compression == 2 ? 2 * values : 3 * values;
+    FileBlock block;
+    if (!ReadAt(in, l.dataOffset, most, block)) return false;
+    Cursor data = block.View();
 
     std::vector<int16_t>& pixels = out.pixels;
     switch (l.compression) {
     case 1: {  // uncompressed, big-endian
-        const size_t bytesPerPixel = static_cast<size_t>(l.depth) / 8;
-        if (static_cast<unsigned long>(available) < n * bytesPerPixel) return false;
-        std::vector<unsigned char> raw(n * bytesPerPixel);
-        if (std::fseek(in, l.dataOffset, SEEK_SET) != 0) return false;
-        if (std::fread(raw.data(), 1, raw.size(), in) != raw.size()) return false;
+        const unsigned char* raw = data.Take(most);
+        if (!raw) return false;
         pixels.resize(n);
         if (l.depth == 8) {
             for (size_t i = 0; i < n; ++i) pixels[i] = raw[i];
-            out.tempBytes.assign(raw.begin(), raw.begin() + static_cast<long>(s / 2));
+            out.tempBytes.assign(raw, raw + s / 2);
         } else {
-            for (size_t i = 0; i < n; ++i) pixels[i] = ReadS16BE(&raw[2 * i]);
+            for (size_t i = 0; i < n; ++i) pixels[i] = static_cast<int16_t>(quarn::bytes::U16(raw + 2 * i, Order::Big));
             AppendHostBytes(out.tempBytes, pixels, s / 2);
         }
         return true;
     }
     case 2: {  // packed: the runs of each row, big-endian 16-bit values
-        if (total > available / 2) return false;
-        if (std::fseek(in, l.dataOffset, SEEK_SET) != 0) return false;
+        const unsigned char* raw = data.Take(most);
+        if (!raw) return false;
         pixels.assign(n, GapValue(l));
-        std::vector<unsigned char> row(2 * width);
         for (size_t r = 0; r < height; ++r) {
             const size_t len = static_cast<size_t>(runs[r].length);
-            if (std::fread(row.data(), 1, 2 * len, in) != 2 * len) return false;
             int16_t* dst = &pixels[r * width + static_cast<size_t>(runs[r].start)];
-            for (size_t i = 0; i < len; ++i) dst[i] = ReadS16BE(&row[2 * i]);
+            for (size_t i = 0; i < len; ++i) dst[i] = static_cast<int16_t>(quarn::bytes::U16(raw + 2 * i, Order::Big));
+            raw += 2 * len;
         }
         AppendHostBytes(out.tempBytes, pixels, s);
         break;
     }
     case 3: {  // compressed: every pixel of the image
-        if (static_cast<unsigned long>(available) < n) return false;  // a value takes at least one byte
-        if (std::fseek(in, l.dataOffset, SEEK_SET) != 0) return false;
+        if (!data.Has(n)) return false;  // a value takes at least one byte
         pixels.resize(n);
-        if (DecodeGEMCompressed(reinterpret_cast<unsigned short*>(pixels.data()), static_cast<long>(n), in) !=
+        if (DecodeCompressed(data, reinterpret_cast<unsigned short*>(pixels.data()), static_cast<long>(n)) !=
             static_cast<long>(n))
             return false;
         AppendHostBytes(out.tempBytes, pixels, s / 2);
         break;
     }
     case 4: {  // compressed and packed: the runs' pixels, then expanded row by row
-        if (total > available) return false;
-        if (std::fseek(in, l.dataOffset, SEEK_SET) != 0) return false;
-        std::vector<int16_t> stream(static_cast<size_t>(total));
-        if (DecodeGEMCompressed(reinterpret_cast<unsigned short*>(stream.data()), total, in) != total) return false;
+        if (!data.Has(values)) return false;
+        std::vector<int16_t> stream(values);
+        if (DecodeCompressed(data, reinterpret_cast<unsigned short*>(stream.data()), total) != total) return false;
         pixels.assign(n, GapValue(l));
         size_t src = 0;
         for (size_t r = 0; r < height; ++r) {
@@ -353,20 +358,30 @@ bool DecodePixels(FILE* in, long fileSize, const Layout& l, Decoded& out)
     return true;
 }
 
-void FillRawHeader(ecRawHeaderInfo& hdr, const Layout& l, const unsigned char* img)
+void FillRawHeader(ecRawHeaderInfo& hdr, const Layout& l, const Cursor& img)
 {
+    const auto Short = [&img](size_t offset) {
+        int16_t v = 0;
+        img.S16At(offset, v, Order::Big);
+        return v;
+    };
+    const auto Float = [&img](size_t offset) {
+        float v = 0.0f;
+        img.F32At(offset, v, Order::Big);
+        return v;
+    };
     hdr.SetFromSliceInfo(nullptr);
     hdr.iNumPix = l.width;
     hdr.iNumPixY = l.height;
     hdr.DataType = l.depth == 8 ? ecBaseData::UnsignedChar : ecBaseData::Short;
     hdr.FileType = MriGenesis;
     hdr.iNumFrames = 1;
-    hdr.iImageNum = ReadS16BE(img + 12);
-    hdr.fSliceThickness = ReadF32BE(img + 26);
-    hdr.fSizePix = ReadF32BE(img + 50);
-    hdr.fSizePixY = ReadF32BE(img + 54);
-    hdr.fSliceSpacing = ReadF32BE(img + 116);
-    const int plane = ReadS16BE(img + 114);
+    hdr.iImageNum = Short(12);
+    hdr.fSliceThickness = Float(26);
+    hdr.fSizePix = Float(50);
+    hdr.fSizePixY = Float(54);
+    hdr.fSliceSpacing = Float(116);
+    const int plane = Short(114);
     const SliceType st = (plane == SliceAxial || plane == SliceSagittal || plane == SliceCoronal)
                              ? static_cast<SliceType>(plane)
                              : SliceAxial;
@@ -385,9 +400,7 @@ namespace {
 int ReadXImgFileHeader(const std::string* name, ecDicomHeaderInfo* header)
 {
     if (!name || !header) return -1;
-    FILE* fp = std::fopen(name->c_str(), "rb");
-    if (!fp) return -2;
-    std::fclose(fp);
+    if (!quarn::bytes::File(name->c_str(), "rb")) return -2;
     header->SetFromSliceInfo(nullptr);
     return 1;
 }

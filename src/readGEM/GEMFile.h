@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "RawHeaderInfo.h"
+#include "bytes/ByteCursor.h"
 
 namespace gem {
 
@@ -43,18 +44,21 @@ struct Decoded {
     std::vector<unsigned char> tempBytes;
 };
 
-// Decodes the pixel data of `in` (of `fileSize` bytes) described by a
-// decodable `layout`. False when the file does not hold what the layout
-// promises: offsets outside the file, a line table that does not cover every
-// row, a run outside its row, pixel data or a compressed stream that end early.
-bool DecodePixels(FILE* in, long fileSize, const Layout& layout, Decoded& out);
+// Reads up to `n` bytes of `in` at `offset` into `block`. False when the
+// offset is negative or lies past the end of the file, or when the stream
+// cannot tell its size (a pipe), since the offsets of the layout are then
+// out of reach.
+bool ReadAt(FILE* in, int32_t offset, size_t n, quarn::bytes::FileBlock& block);
 
-// The size of an open stream, or -1.
-long StreamSize(FILE* fp);
+// Decodes the pixel data of `in` described by a decodable `layout`. False
+// when the file does not hold what the layout promises: offsets outside the
+// file, a line table that does not cover every row, a run outside its row,
+// pixel data or a compressed stream that end early.
+bool DecodePixels(FILE* in, const Layout& layout, Decoded& out);
 
-// The geometry that the image header gives, decoded from the block as read
-// (big-endian), into `hdr` together with the layout's sizes.
-void FillRawHeader(ecRawHeaderInfo& hdr, const Layout& layout, const unsigned char* rawImageHeader);
+// The geometry that the image header gives, decoded from the whole block as
+// read (big-endian), into `hdr` together with the layout's sizes.
+void FillRawHeader(ecRawHeaderInfo& hdr, const Layout& layout, const quarn::bytes::Cursor& rawImageHeader);
 
 // Path of the temporary file `name` for ReadGEMFile (fileReader true) or
 // GetGEMImage; an empty string when the folder cannot be had.

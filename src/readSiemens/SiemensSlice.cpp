@@ -1,12 +1,13 @@
 // Siemens slices read into a plain slice: the header through
 // FillRawHeaderFromSiemensFile, then the pixel rows after the 6144-byte header.
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "MriSlice.h"
+#include "bytes/ByteCursor.h"
+#include "bytes/File.h"
 #include "ecError.h"
+#include "mri_slice/ReadOptions.h"
 #include "readSiemens.h"
 
 namespace {
@@ -17,24 +18,19 @@ template <class T>
 int ecMriSlice<T>::GetSiemensFile(const char* fileName, unsigned long flags, void* buffer)
 {
     int status = 0;
-    FILE* fp = OpenScannerPixels(fileName, FillRawHeaderFromSiemensFile, GetBaseDataType(T()), kSiemensPixelOffset, flags, status);
-    if (!fp) return status;
+    quarn::bytes::File file(
+        OpenScannerPixels(fileName, FillRawHeaderFromSiemensFile, GetBaseDataType(T()), kSiemensPixelOffset, flags, status));
+    if (!file) return status;
     const int cols = pRawHeader->iNumPix;
     const int rows = pRawHeader->iNumPixY;
     // A pixel block shorter than the header's size gives the code of a short
     // read before the slice's storage is touched or anything is allocated.
     const unsigned long count = static_cast<unsigned long>(rows) * static_cast<unsigned long>(cols);
-    if (!StreamHoldsAtLeast(fp, static_cast<unsigned long long>(count) * sizeof(T))) {
-        std::fclose(fp);
-        return -6 - 50;
-    }
-    if (!ecMriSlice<T>::Resize(cols, rows, 0)) {  // the plain slice's storage, also in a display slice
-        std::fclose(fp);
-        return -3;
-    }
-    const int r = GetSiemensImage(fp, count, flags, buffer);
-    std::fclose(fp);
-    return r < 0 ? r - 50 : 1;
+    if (!StreamHoldsAtLeast(file.get(), static_cast<unsigned long long>(count) * sizeof(T)))
+        return quarn::StageStatus(-6, 50);
+    if (!ecMriSlice<T>::Resize(cols, rows, 0)) return -3;  // the plain slice's storage, also in a display slice
+    const int r = GetSiemensImage(file.get(), count, flags, buffer);
+    return r < 0 ? quarn::StageStatus(r, 50) : 1;
 }
 
 template <class T>
@@ -53,13 +49,13 @@ int ecMriSlice<T>::GetSiemensImage(FILE* stream, unsigned long, unsigned long, v
     // handed in by the caller): never read more pixels than the buffer holds.
     if (static_cast<long long>(rows) * cols > static_cast<long long>(iNumRows) * iNumCols) return -3;
 
-    const size_t rowBytes = static_cast<size_t>(cols) * sizeof(T);
+    const size_t bytes = static_cast<size_t>(cols) * sizeof(T) * static_cast<size_t>(rows);
     bMaxMinSet = false;  // the pixels are about to change
-    const size_t got = std::fread(pImageData, rowBytes, static_cast<size_t>(rows), stream);
-    if (got < static_cast<size_t>(rows)) return -6;
-    // The file holds big-endian 16-bit pixels: exchange each pair of bytes.
-    if (HostStoresLowByteFirst()) SwapBytePairs(pImageData, rowBytes * static_cast<size_t>(rows));
-    return 1;
+    // The pixels are read straight into the slice's buffer; the file holds
+    // big-endian 16-bit pixels. A block cut short is left as read.
+    quarn::bytes::FileBlock block;
+    block.Read(stream, -1, bytes, pImageData);
+    return block.View().CopyWords(pImageData, bytes, 2, quarn::bytes::Order::Big) ? 1 : -6;
 }
 
 #define QUARN_SIEMENS_SLICE(T) \

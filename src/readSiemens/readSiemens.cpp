@@ -5,9 +5,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 
+#include "bytes/ByteCursor.h"
 #include "corvane.h"
 
 namespace {
@@ -35,15 +35,19 @@ const size_t kOffPixelHeight = 5000;
 const size_t kOffPixelWidth = 5008;
 const size_t kOffPlaneLetter = 5814;
 
-std::string Text(const unsigned char* header, const TextField& field)
+using quarn::bytes::Cursor;
+using quarn::bytes::Order;
+
+// The header is whole: every field lies inside it.
+std::string Text(const Cursor& header, const TextField& field)
 {
-    return std::string(reinterpret_cast<const char*>(header) + field.offset, field.length);
+    return std::string(reinterpret_cast<const char*>(header.At(field.offset, field.length)), field.length);
 }
 
-double Double(const unsigned char* header, size_t offset)
+double Double(const Cursor& header, size_t offset)
 {
     double value = 0.0;
-    ConvertFromBigEndian(reinterpret_cast<const char*>(header) + offset, value);
+    header.F64At(offset, value, Order::Big);
     return value;
 }
 
@@ -72,13 +76,11 @@ int FillRawHeaderFromSiemensFile(const char* fileName, ecRawHeaderInfo* header, 
                                  long* dataOffset, unsigned long)
 {
     if (!fileName || !header) return -1;
-    FILE* fp = std::fopen(fileName, "rb");
-    if (!fp) return -2;
+    quarn::bytes::FileBlock block;
+    if (!block.Read(fileName, kSiemensHeaderSize)) return -2;
     header->SetFromSliceInfo(nullptr);
-    unsigned char bytes[kSiemensHeaderSize];
-    const size_t got = std::fread(bytes, 1, kSiemensHeaderSize, fp);
-    std::fclose(fp);
-    if (got < kSiemensHeaderSize) return -3;
+    const Cursor bytes = block.View();
+    if (bytes.Size() < kSiemensHeaderSize) return -3;
 
     if (info) {
         info->Reset(0);
@@ -103,13 +105,11 @@ int FillRawHeaderFromSiemensFile(const char* fileName, ecRawHeaderInfo* header, 
     header->iNumPix = TruncatedQuotient(fovWidth, pixelWidth);
     header->iNumPixY = TruncatedQuotient(fovHeight, pixelHeight);
 
-    char number[kImageNumber.length + 1];
-    std::memcpy(number, bytes + kImageNumber.offset, kImageNumber.length);
-    number[kImageNumber.length] = '\0';
+    const std::string number = Text(bytes, kImageNumber);
     int imageNum = 0;
-    header->iImageNum = (std::sscanf(number, "%d", &imageNum) == 1 && imageNum >= 0) ? imageNum : 1;
+    header->iImageNum = (std::sscanf(number.c_str(), "%d", &imageNum) == 1 && imageNum >= 0) ? imageNum : 1;
 
-    const SliceType plane = PlaneFromLetter(bytes[kOffPlaneLetter]);
+    const SliceType plane = PlaneFromLetter(*bytes.At(kOffPlaneLetter, 1));
     header->PlaneType = plane;
     header->ImagePlane = plane;
 

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <limits>
 
+#include "bytes/ByteCursor.h"
+#include "bytes/File.h"
 #include "corvane.h"
 
 namespace {
@@ -40,40 +42,57 @@ const size_t kOffNEX = 218;
 // Offset in the exam header.
 const size_t kOffExamType = 305;
 
+using quarn::bytes::Cursor;
+using quarn::bytes::FileBlock;
+using quarn::bytes::Order;
+
 // The control header values the readers use, in host order.
 struct SignaControl {
-    int32_t iHeaderLen;
-    int32_t iDepth;
-    int32_t iImageHeaderPtr;
+    int32_t iHeaderLen = 0;
+    int32_t iDepth = 0;
+    int32_t iImageHeaderPtr = 0;
 };
 
-bool HasSignaMagic(const unsigned char* bytes) { return std::memcmp(bytes, "IMGF", 4) == 0; }
+bool HasSignaMagic(const Cursor& bytes)
+{
+    const unsigned char* magic = bytes.At(0, 4);
+    return magic && std::memcmp(magic, "IMGF", 4) == 0;
+}
 
-// Decodes the control header; -1 (nothing decoded) when the magic is missing.
-int DecodeSignaControlHeader(const unsigned char* bytes, SignaControl& out)
+// Decodes a whole control header; -1 (nothing decoded) when the magic is missing.
+int DecodeSignaControlHeader(const Cursor& bytes, SignaControl& out)
 {
     if (!HasSignaMagic(bytes)) return -1;
-    out.iHeaderLen = ReadS32BE(bytes + kOffHeaderLen);
-    out.iDepth = ReadS32BE(bytes + kOffDepth);
-    out.iImageHeaderPtr = ReadS32BE(bytes + kOffImageHeaderPtr);
+    bytes.S32At(kOffHeaderLen, out.iHeaderLen, Order::Big);
+    bytes.S32At(kOffDepth, out.iDepth, Order::Big);
+    bytes.S32At(kOffImageHeaderPtr, out.iImageHeaderPtr, Order::Big);
     return 1;
 }
 
-// Reads up to `size` bytes of `fp` into `buf`; the number read.
-size_t ReadBlock(FILE* fp, unsigned char* buf, size_t size) { return std::fread(buf, 1, size, fp); }
+float Float(const Cursor& bytes, size_t offset)
+{
+    float v = 0.0f;
+    bytes.F32At(offset, v, Order::Big);
+    return v;
+}
+
+int Short(const Cursor& bytes, size_t offset)
+{
+    int16_t v = 0;
+    bytes.S16At(offset, v, Order::Big);
+    return v;
+}
 
 }  // namespace
 
 int FindSigna_PixelDepth(const char* fileName)
 {
     if (!fileName) return -1;
-    FILE* fp = std::fopen(fileName, "rb");
-    if (!fp) return -2;
-    unsigned char bytes[kControlHeaderSize] = {};
-    const size_t got = ReadBlock(fp, bytes, kControlHeaderSize);
-    std::fclose(fp);
-    if (got < 4 || !HasSignaMagic(bytes)) return -4;
-    if (got < kControlHeaderSize) return -3;
+    FileBlock block;
+    if (!block.Read(fileName, kControlHeaderSize)) return -2;
+    const Cursor bytes = block.View();
+    if (!HasSignaMagic(bytes)) return -4;
+    if (bytes.Size() < kControlHeaderSize) return -3;
     SignaControl control;
     DecodeSignaControlHeader(bytes, control);
     return control.iDepth;
@@ -83,35 +102,29 @@ int FillRawHeaderFromSignaFile(const char* fileName, ecRawHeaderInfo* header, ec
                                long* dataOffset, unsigned long)
 {
     if (!fileName || !header) return -1;
-    FILE* fp = std::fopen(fileName, "rb");
-    if (!fp) return -2;
-    unsigned char control[kControlHeaderSize];
-    if (ReadBlock(fp, control, kControlHeaderSize) < kControlHeaderSize) {
-        std::fclose(fp);
-        return -3;
-    }
+    quarn::bytes::File file(fileName, "rb");
+    if (!file) return -2;
+    FileBlock control;
+    control.Read(file.get(), 0, kControlHeaderSize);
+    if (control.Size() < kControlHeaderSize) return -3;
     SignaControl c;
-    if (DecodeSignaControlHeader(control, c) < 0) {
-        std::fclose(fp);
-        return -11;
-    }
+    if (DecodeSignaControlHeader(control.View(), c) < 0) return -11;
     // The pointer is a signed 32-bit file offset: a negative one cannot be sought.
-    if (c.iImageHeaderPtr < 0 || std::fseek(fp, static_cast<long>(c.iImageHeaderPtr), SEEK_SET) != 0) {
-        std::fclose(fp);
+    if (c.iImageHeaderPtr < 0 || std::fseek(file.get(), static_cast<long>(c.iImageHeaderPtr), SEEK_SET) != 0)
         return -4;
-    }
-    unsigned char image[kImageHeaderSize];
-    const size_t got = ReadBlock(fp, image, kImageHeaderSize);
-    std::fclose(fp);
-    if (got < kImageHeaderSize) return -5;
+    FileBlock block;
+    block.Read(file.get(), -1, kImageHeaderSize);
+    file.Close();
+    const Cursor image = block.View();
+    if (image.Size() < kImageHeaderSize) return -5;
 
-    header->fSizePix = ReadF32BE(image + kOffSizePix);
-    header->fSizePixY = ReadF32BE(image + kOffSizePixY);
-    header->fSliceSpacing = ReadF32BE(image + kOffSliceSpacing);
-    header->fSliceThickness = ReadF32BE(image + kOffSliceThickness);
-    header->iNumPix = ReadS16BE(image + kOffNumPix);
-    header->iNumPixY = ReadS16BE(image + kOffNumPixY);
-    header->iImageNum = ReadS16BE(image + kOffImageNum);
+    header->fSizePix = Float(image, kOffSizePix);
+    header->fSizePixY = Float(image, kOffSizePixY);
+    header->fSliceSpacing = Float(image, kOffSliceSpacing);
+    header->fSliceThickness = Float(image, kOffSliceThickness);
+    header->iNumPix = Short(image, kOffNumPix);
+    header->iNumPixY = Short(image, kOffNumPixY);
+    header->iImageNum = Short(image, kOffImageNum);
     header->PlaneType = SliceAxial;
     header->ImagePlane = SliceAxial;
     header->iNumFrames = 1;
@@ -134,11 +147,9 @@ int FindSignaFileImageRange(std::vector<std::string>& fileNames, int& firstImage
 
 int FindSignaOffsets(const char* fileName, unsigned long)
 {
-    FILE* out = stdout;
-    if (fileName) {
-        out = std::fopen(fileName, "w");
-        if (!out) return -1;
-    }
+    quarn::bytes::File file(fileName, "w");
+    if (fileName && !file) return -1;
+    FILE* out = fileName ? file.get() : stdout;
     const char* sizeFormat = "Size of %s is %d\n";
     const char* memberFormat = "<%s> : %d (%d)\n";
     const int control = static_cast<int>(kControlHeaderSize);
@@ -159,8 +170,7 @@ int FindSignaOffsets(const char* fileName, unsigned long)
     std::fprintf(out, memberFormat, "sExamType", examType, examType);
     std::fprintf(out, sizeFormat, "GE_Signa_Image_Header", image);
     std::fprintf(out, memberFormat, "fNEX", nex, nex);
-    if (fileName) std::fclose(out);
-    else std::fflush(out);
+    if (!fileName) std::fflush(out);
     return 1;
 }
 
@@ -187,7 +197,7 @@ int ConvertToIntel(char* bytes, float& value)
 {
     if (!bytes) return -1;
     // The word is taken in little-endian order, whatever the host's order.
-    const double v = DecodeForeignWord(ReadU32LE(reinterpret_cast<const unsigned char*>(bytes)), 8);
+    const double v = DecodeForeignWord(quarn::bytes::U32(reinterpret_cast<const unsigned char*>(bytes), Order::Little), 8);
     // Magnitudes beyond the float range become infinities (a plain conversion
     // of such a double to float is not defined).
     if (v > std::numeric_limits<float>::max()) value = std::numeric_limits<float>::infinity();
@@ -199,6 +209,6 @@ int ConvertToIntel(char* bytes, float& value)
 int ConvertToIntel(char* bytes, double& value)
 {
     if (!bytes) return -1;
-    value = DecodeForeignWord(ReadU32LE(reinterpret_cast<const unsigned char*>(bytes)), 11);
+    value = DecodeForeignWord(quarn::bytes::U32(reinterpret_cast<const unsigned char*>(bytes), Order::Little), 11);
     return 1;
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "RawHeaderInfo.h"
+#include "bytes/File.h"
 #include "corvane.h"
 
 namespace {
@@ -179,13 +180,11 @@ bool ecRawHeaderInfo::Evaluate(const std::string& text)
 bool ecRawHeaderInfo::Evaluate(const char* path)
 {
     if (!path) return false;
-    FILE* fp = std::fopen(path, "rb");
-    if (!fp) return false;
+    quarn::bytes::File file(path, "rb");
+    if (!file) return false;
     // Only the first 511 characters of a text take part in evaluating it.
     char buf[512];
-    const size_t got = std::fread(buf, 1, sizeof buf, fp);
-    const bool failed = std::ferror(fp) != 0;  // a directory, for one
-    std::fclose(fp);
-    if (failed) return false;
+    const size_t got = std::fread(buf, 1, sizeof buf, file.get());
+    if (std::ferror(file.get())) return false;  // a directory, for one
     return Evaluate(std::string(buf, got));
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "DicomHeaderInfo.h"
+#include "mri_slice/ReadOptions.h"
 
 // `readOne(name, record, offset)` fills one record and the pixel offset and
 // returns a status; the first negative status r ends the scan with r - 100,
@@ -24,7 +25,7 @@ int ScanSeriesFiles(const std::vector<std::string>& fileNames, int& firstImage, 
         ecDicomHeaderInfo h;
         long offset = 0;
         const int r = readOne(name, h, offset);
-        if (r < 0) return r - 100;
+        if (r < 0) return quarn::StageStatus(r, 100);
         h.iImageOffset = static_cast<int>(offset);  // a 32-bit field
         h.sFileName = name;
         headers.push_back(h);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "mri_slice/ReadOptions.h"
+
 namespace tool {
 
 std::string PixelTypeWord(int dataType)
@@ -219,7 +221,7 @@ bool HalveTyped(SliceImage& image)
     if (!halved->Resize(cols, rows, 0)) throw FileError{"the halved slice would be smaller than 16 x 16 pixels"};
     const int r = s->ecMriSlice<T>::Decimate(const_cast<T*>(s->GetPixels()), s->GetNumRows(), s->GetNumCols(),
                                              const_cast<T*>(halved->GetPixels()), rows, cols, 2, 0);
-    if (r < 0) throw FileError{"halving the slice failed with status " + std::to_string(r - 50)};
+    if (r < 0) throw FileError{"halving the slice failed with status " + std::to_string(quarn::StageStatus(r, 50))};
     image.slice = std::move(halved);
     TakePixels<T>(image.slice.get(), image);
     return true;

@@ -44,7 +44,7 @@ struct SliceImage {
     std::unique_ptr<ecMriSliceBase> slice;
 };
 
-// Reads one slice (options: the library's read options, 0x10000 halves).
+// Reads one slice (options: the library's read options; quarn::kReadHalve halves).
 // Throws FileError when the library cannot read it.
 SliceImage ReadSlice(const std::string& path, Format format, const ReadRequest& request, unsigned long options);
 

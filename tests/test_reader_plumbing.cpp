@@ -1,0 +1,122 @@
+// What the readers stand on: the byte cursor's word copies and the file
+// blocks they decode from (stated as bytes in memory, so that every
+// expectation holds on a host of either byte order), and the Genesis module
+// state that each thread has for itself.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../src/bytes/ByteCursor.h"
+#include "MriSlice.h"
+#include "TestUtil.h"
+#include "readGEM.h"
+
+using quarn::bytes::Cursor;
+using quarn::bytes::FileBlock;
+using quarn::bytes::Order;
+using Bytes = std::vector<unsigned char>;
+
+TEST(ByteBlocks, WordsComeOutInHostOrderWholeOrNotAtAll)
+{
+    const Order host = quarn::bytes::HostOrder(), other = host == Order::Little ? Order::Big : Order::Little;
+    const Bytes in = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    struct Case {
+        size_t n, width;
+        Order order;
+        bool inPlace;
+        Bytes out;  // the destination afterwards (it starts as 0xEE bytes)
+    };
+    const Case cases[] = {
+        {9, 2, other, false, {2, 1, 4, 3, 6, 5, 8, 7, 9}},  // a part word at the end stays as it stands
+        {9, 4, other, false, {4, 3, 2, 1, 8, 7, 6, 5, 9}},
+        {8, 8, other, false, {8, 7, 6, 5, 4, 3, 2, 1, 0xEE}},
+        {7, 4, other, true, {4, 3, 2, 1, 5, 6, 7, 8, 9}},  // turned in place
+        {9, 2, host, false, {1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        {9, 1, other, false, {1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        {10, 2, other, false, Bytes(9, 0xEE)},  // more than the block holds: nothing is copied
+    };
+    for (const Case& c : cases) {
+        Bytes block = in, out(9, 0xEE);
+        Cursor cursor(block.data(), block.size());
+        const bool whole = cursor.CopyWords(c.inPlace ? block.data() : out.data(), c.n, c.width, c.order);
+        EXPECT_EQ(whole, c.n <= in.size()) << c.n << " " << c.width;
+        EXPECT_EQ(c.inPlace ? block : out, c.out) << c.n << " " << c.width;
+        EXPECT_EQ(cursor.Tell(), whole ? c.n : 0u);
+    }
+}
+
+TEST(ByteBlocks, FileBlocksHoldWhatTheFileHasFromTheirOffset)
+{
+    testutil::TempDir dir;
+    const std::string path = dir.file("ten");
+    testutil::WriteFile(path, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    struct Case {
+        long offset;  // -1: from where the stream stands (byte 3)
+        size_t n;
+        bool into;  // read into the caller's memory
+        Bytes bytes;
+        bool reached;
+    };
+    const Case cases[] = {
+        {0, 4, false, {0, 1, 2, 3}, true},  {8, 4, false, {8, 9}, true},   {10, 4, false, {}, true},
+        {11, 4, false, {}, false},          {-1, 2, false, {3, 4}, true},   {6, 8, true, {6, 7, 8, 9}, true},
+        {2000000, 1, true, {}, false},
+    };
+    FILE* fp = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(fp, nullptr);
+    for (const Case& c : cases) {
+        std::fseek(fp, 3, SEEK_SET);
+        Bytes mine(c.n, 0xEE);
+        FileBlock block;
+        ASSERT_TRUE(block.Read(fp, c.offset, c.n, c.into ? mine.data() : nullptr));
+        const Cursor view = block.View();
+        EXPECT_EQ(Bytes(view.Data(), view.Data() + view.Size()), c.bytes) << c.offset;
+        EXPECT_EQ(block.Reached(), c.reached) << c.offset;
+        EXPECT_TRUE(!c.into || view.Size() == 0 || view.Data() == mine.data()) << c.offset;
+    }
+    EXPECT_EQ(FileBlock::OffsetOfLast(fp, 4), 6);
+    EXPECT_EQ(FileBlock::OffsetOfLast(fp, 11), 0);
+    std::fclose(fp);
+
+    // A stream that cannot tell its size or position is read on from where it stands.
+    FILE* pipe = popen("printf abcdef", "r");
+    ASSERT_NE(pipe, nullptr);
+    ASSERT_EQ(std::fgetc(pipe), 'a');
+    FileBlock block;
+    ASSERT_TRUE(block.Read(pipe, -1, 3));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.Bytes()), block.Size()), "bcd");
+    EXPECT_FALSE(block.Reached());
+    pclose(pipe);
+}
+
+TEST(GenesisState, EachThreadKeepsItsOwnHeaderBlocksAndCounters)
+{
+    testutil::TempDir temps;
+    SetGEMTempDirectory(temps.path().c_str());
+    const std::string ct = testutil::DataPath("genesis/c_vf1122.fre");
+    ecMriSlice<short> s;
+    ASSERT_EQ(s.ReadGEMFile(ct.c_str(), nullptr), 1);
+    const ecGEMHeaderBlocks mine = GEMHeaderBlocks();
+    const int myCount = ecGEMFileCounters<short>::file_val_ReadGEMFile;
+
+    // A new thread starts from zero, as a freshly loaded library does, and its reads stay its own.
+    std::vector<int> seen;
+    std::thread other([&] {
+        const ecGEMHeaderBlocks zero{};
+        seen.push_back(std::memcmp(&GEMHeaderBlocks(), &zero, sizeof zero) == 0);
+        seen.push_back(ecGEMFileCounters<short>::file_val_ReadGEMFile);
+        ecMriSlice<short> t;
+        seen.push_back(t.ReadGEMFile(ct.c_str(), nullptr));
+        seen.push_back(ecGEMFileCounters<short>::file_val_ReadGEMFile);
+        seen.push_back(std::memcmp(&GEMHeaderBlocks(), &mine, sizeof mine) == 0);
+    });
+    other.join();
+    EXPECT_EQ(seen, (std::vector<int>{1, 0, 1, 1, 1}));
+    EXPECT_EQ(ecGEMFileCounters<short>::file_val_ReadGEMFile, myCount);
+    EXPECT_EQ(std::memcmp(&GEMHeaderBlocks(), &mine, sizeof mine), 0);
+    SetGEMTempDirectory(nullptr);
+}
