@@ -126,7 +126,7 @@ Image ReadGenesis(const std::string& path, const ReadOptions& options)
              StringPrintf("the %d-byte image header at byte %d lies outside the file", GEM_IMAGE_HEADER_SIZE,
                           layout.imageHeaderOffset));
     ecRawHeaderInfo record;
-    gem::FillRawHeader(record, layout, imageHeader.View().Data());
+    gem::FillRawHeader(record, layout, imageHeader.View());
 
     Image im;
     im.file = path;
@@ -144,7 +144,7 @@ Image ReadGenesis(const std::string& path, const ReadOptions& options)
     gem::Decoded decoded;
     bool ok = false;
     try {
-        ok = gem::DecodePixels(fp, static_cast<long>(f.size), layout, decoded);
+        ok = gem::DecodePixels(fp, layout, decoded);
     } catch (const std::bad_alloc&) {
         Fail(Reason::Unsupported, path, "no memory for the pixels");
     }
