@@ -5,7 +5,7 @@
 #include <new>
 
 #include "ecError.h"
-#include "mri_slice/ReadOptions.h"
+#include "core/ReadOptions.h"
 
 template <class T>
 ecMriSlice<T>::ecMriSlice()

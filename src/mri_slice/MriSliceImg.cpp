@@ -11,7 +11,7 @@
 
 #include "ecError.h"
 #include "mri_slice/PixelRange.h"
-#include "mri_slice/ReadOptions.h"
+#include "core/ReadOptions.h"
 #include "read_dicom/DicomOpenFile.h"
 #include "read_dicom/DicomState.h"
 #include "readnema.h"

@@ -6,7 +6,7 @@
 #include "MriSlice.h"
 #include "bytes/ByteCursor.h"
 #include "bytes/File.h"
-#include "mri_slice/ReadOptions.h"
+#include "core/ReadOptions.h"
 
 namespace {
 // The offset of the pixel block: -1 means the last `blockBytes` bytes of the

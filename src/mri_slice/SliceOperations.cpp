@@ -8,7 +8,7 @@
 #include "MriSlice.h"
 #include "bytes/File.h"
 #include "mri_slice/PixelRange.h"
-#include "mri_slice/ReadOptions.h"
+#include "core/ReadOptions.h"
 
 template <class T>
 bool ecMriSlice<T>::Resize(int nCols, int nRows, unsigned long)

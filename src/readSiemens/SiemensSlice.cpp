@@ -7,7 +7,7 @@
 #include "bytes/ByteCursor.h"
 #include "bytes/File.h"
 #include "ecError.h"
-#include "mri_slice/ReadOptions.h"
+#include "core/ReadOptions.h"
 #include "readSiemens.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "bytes/ByteCursor.h"
 #include "bytes/File.h"
 #include "ecError.h"
-#include "mri_slice/ReadOptions.h"
+#include "core/ReadOptions.h"
 #include "readSigna.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "DicomHeaderInfo.h"
-#include "mri_slice/ReadOptions.h"
+#include "core/ReadOptions.h"
 
 // `readOne(name, record, offset)` fills one record and the pixel offset and
 // returns a status; the first negative status r ends the scan with r - 100,

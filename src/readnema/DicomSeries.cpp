@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "MriSlice.h"
+#include "core/ReadOptions.h"
 #include "read_dicom.h"
 #include "readnema.h"
 #include "read_dicom/DicomState.h"
@@ -74,7 +75,7 @@ int FindDicomFileImageRange(std::vector<std::string>& fileNames, int& firstImage
         }
         if (r < 0) {
             headers.pop_back();
-            return r - 100;
+            return quarn::StageStatus(r, 100);
         }
         // The offset is kept in the record's 32-bit field.
         h.iImageOffset = static_cast<int>(offset);

@@ -16,6 +16,7 @@
 
 #include "MriSlice.h"
 #include "bytes/File.h"
+#include "core/ReadOptions.h"
 #include "bytes/StreamCursor.h"
 #include "corvane.h"
 #include "ecError.h"
@@ -103,7 +104,7 @@ int ecMriSlice<T>::ReadDICOM_Image(FILE* fp, unsigned long pixelCount, unsigned 
 {
     StreamCloser stream(fp);
     if (!fp) ShortImageRead();
-    const bool halve = (flags & 0x10000u) != 0;
+    const bool halve = (flags & quarn::kReadHalve) != 0;
 
     // The slice's counts must fit the pixels read, or the row table would
     // point outside the buffer.
@@ -143,15 +144,8 @@ int ecMriSlice<T>::ReadDICOM_Image(FILE* fp, unsigned long pixelCount, unsigned 
     // Installs `dst` with a new row table. The buffer it replaces is released
     // when the slice owned it; a caller's buffer never is.
     auto install = [&](T* dst, bool allocatedHere) {
-        T** table = new T*[rows == 0 ? 1 : static_cast<size_t>(rows)];
-        for (unsigned long long r = 0; r < rows; ++r) table[r] = dst + r * cols;
         const bool stillOwned = dst == pImageData && bOwnsData;
-        if (pImageData && pImageData != dst && bOwnsData) delete[] pImageData;
-        delete[] ppRowPtrs;
-        pImageData = dst;
-        ppRowPtrs = table;
-        bOwnsData = allocatedHere || stillOwned;
-        bMaxMinSet = false;
+        this->InstallPixels(dst, allocatedHere || stillOwned, iNumRows, iNumCols, MaxMinMark::Clear);
     };
 
     T* const callerBuffer = static_cast<T*>(buffer);
@@ -190,7 +184,7 @@ int ecMriSlice<T>::ReadDICOM_Image(FILE* fp, unsigned long pixelCount, unsigned 
     T* dst = callerBuffer ? callerBuffer : own.get();
     const int r = Decimate(temp.get(), srcRows, srcCols, dst, iNumRows, iNumCols, 2, flags);
     temp.reset();
-    if (r < 0) return r - 50;
+    if (r < 0) return quarn::StageStatus(r, 50);
     install(dst, own.get() != nullptr);
     own.release();
     return 1;

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "mri_slice/ReadOptions.h"
+#include "core/ReadOptions.h"
 
 namespace tool {
 
