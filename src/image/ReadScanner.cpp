@@ -67,13 +67,20 @@ void SetPixelFormat(Image& im, PixelType t)
     im.pixelRepresentation = (t == PixelType::U8 || t == PixelType::U16 || t == PixelType::U32) ? 0 : 1;
 }
 
-void SetFromRecord(Image& im, const ecRawHeaderInfo& record, double rowSpacing, double columnSpacing)
+Image FromRecord(const std::string& path, Format format, int rows, int columns, const ecRawHeaderInfo& record,
+                 double rowSpacing, double columnSpacing)
 {
+    Image im;
+    im.file = path;
+    im.format = format;
+    im.rows = rows;
+    im.columns = columns;
     im.instanceNumber = record.iImageNum;
     im.sliceThickness = Positive(record.fSliceThickness);
     im.spacingBetweenSlices = Positive(record.fSliceSpacing);
     if (Positive(rowSpacing) && Positive(columnSpacing))
         im.pixelSpacing = std::array<double, 2>{rowSpacing, columnSpacing};
+    return im;
 }
 
 void CheckSliceSize(const std::string& path, int rows, int columns, const char* from)
@@ -127,12 +134,8 @@ Image ReadSiemens(const std::string& path, const ReadOptions& options)
         Fail(Reason::Malformed, path, "the header cannot be read");
     CheckSliceSize(path, record.iNumPixY, record.iNumPix, "the field of view over the pixel size");
 
-    Image im;
-    im.file = path;
-    im.format = Format::Siemens;
-    im.rows = record.iNumPixY;
-    im.columns = record.iNumPix;
-    SetFromRecord(im, record, record.fSizePixY, record.fSizePix);
+    Image im = FromRecord(path, Format::Siemens, record.iNumPixY, record.iNumPix, record, record.fSizePixY,
+                          record.fSizePix);
     // The record shows image number 1 when the header's image number text holds no number.
     char number[kSiemensImageNumberLength + 1] = {};
     std::memcpy(number, c.At(kSiemensImageNumber, kSiemensImageNumberLength), kSiemensImageNumberLength);

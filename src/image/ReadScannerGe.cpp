@@ -128,12 +128,8 @@ Image ReadGenesis(const std::string& path, const ReadOptions& options)
     ecRawHeaderInfo record;
     gem::FillRawHeader(record, layout, imageHeader.View());
 
-    Image im;
-    im.file = path;
-    im.format = Format::Genesis;
-    im.rows = layout.height;
-    im.columns = layout.width;
-    SetFromRecord(im, record, record.fSizePixY, record.fSizePix);
+    Image im = FromRecord(path, Format::Genesis, layout.height, layout.width, record, record.fSizePixY,
+                          record.fSizePix);
     SetGeFields(im, fp, f.size, head.View(), imageHeader.View());
     SetPixelFormat(im, layout.depth == 8 ? PixelType::U8 : PixelType::S16);
     if (!options.pixels) return im;
@@ -195,14 +191,10 @@ Image ReadSigna(const std::string& path, const ReadOptions& options)
         Fail(Reason::Unsupported, path, "a pixel depth other than 8 or 16 bits");
     CheckSliceSize(path, record.iNumPixY, record.iNumPix, "the image header");
 
-    Image im;
-    im.file = path;
-    im.format = Format::Signa;
-    im.rows = record.iNumPixY;
-    im.columns = record.iNumPix;
     // The Signa record keeps the float at image header + 54 as the pixel width
     // and + 50 as the height; the GE layout has them the other way round.
-    SetFromRecord(im, record, record.fSizePix, record.fSizePixY);
+    Image im = FromRecord(path, Format::Signa, record.iNumPixY, record.iNumPix, record, record.fSizePix,
+                          record.fSizePixY);
     const FileBlock imageHeader = BlockAt(fp, imageAt, f.size, kSignaImageHeaderSize);
     SetGeFields(im, fp, f.size, head.View(), imageHeader.View());
     const bool eightBit = record.DataType == ecBaseData::UnsignedChar;

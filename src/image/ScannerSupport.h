@@ -49,9 +49,11 @@ void StorePixels(Image& im, const T* values, size_t n)
     if (n) std::memcpy(im.pixelBytes.data(), values, n * sizeof(T));
 }
 
-// Image number, thickness and slice spacing from an ec* header record, and
-// the pixel spacing given; values of 0 (or not finite) stay unset.
-void SetFromRecord(Image& im, const ecRawHeaderInfo& record, double rowSpacing, double columnSpacing);
+// An image of `path` read as `format`, rows x columns, with the image number,
+// thickness and slice spacing of an ec* header record and the pixel spacing
+// given; values of 0 (or not finite) stay unset.
+Image FromRecord(const std::string& path, Format format, int rows, int columns, const ecRawHeaderInfo& record,
+                 double rowSpacing, double columnSpacing);
 
 // Sizes the slice readers take: 16..1024 rows and columns; `from` names the header.
 void CheckSliceSize(const std::string& path, int rows, int columns, const char* from);

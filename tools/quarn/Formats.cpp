@@ -5,20 +5,6 @@
 
 namespace tool {
 
-const char* FormatWord(Format f)
-{
-    switch (f) {
-    case Format::Dicom: return "dicom";
-    case Format::Nema: return "nema";
-    case Format::Signa: return "signa";
-    case Format::Genesis: return "genesis";
-    case Format::Siemens: return "siemens";
-    case Format::Raw: return "raw";
-    case Format::Unknown: break;
-    }
-    return "unknown";
-}
-
 std::string FormatDescription(Format f)
 {
     switch (f) {
@@ -47,38 +33,10 @@ MriFileType LibraryFileType(Format f, MriFileType rawType)
     return MriNone;
 }
 
-Format FromProbe(quarn::Format f)
-{
-    switch (f) {
-    case quarn::Format::Dicom: return Format::Dicom;
-    case quarn::Format::Nema: return Format::Nema;
-    case quarn::Format::Signa: return Format::Signa;
-    case quarn::Format::Genesis: return Format::Genesis;
-    case quarn::Format::Siemens: return Format::Siemens;
-    case quarn::Format::Raw: return Format::Raw;
-    case quarn::Format::Unknown: break;
-    }
-    return Format::Unknown;
-}
-
-quarn::Format ToLibrary(Format f)
-{
-    switch (f) {
-    case Format::Dicom: return quarn::Format::Dicom;
-    case Format::Nema: return quarn::Format::Nema;
-    case Format::Signa: return quarn::Format::Signa;
-    case Format::Genesis: return quarn::Format::Genesis;
-    case Format::Siemens: return quarn::Format::Siemens;
-    case Format::Raw: return quarn::Format::Raw;
-    case Format::Unknown: break;
-    }
-    return quarn::Format::Unknown;
-}
-
 Format DetectFormat(const std::string& path)
 {
     try {
-        return FromProbe(quarn::ProbeFile(path).format);
+        return quarn::ProbeFile(path).format;
     } catch (const quarn::Error& e) {
         throw FileError{e.cause()};
     }

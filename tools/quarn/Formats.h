@@ -11,10 +11,10 @@
 
 namespace tool {
 
-enum class Format { Unknown, Dicom, Nema, Signa, Genesis, Siemens, Raw };
-
-// "dicom", "nema", "signa", "genesis", "siemens", "raw" (and "unknown").
-const char* FormatWord(Format f);
+// The library's formats and their words ("dicom", "nema", "signa", "genesis",
+// "siemens", "raw", "unknown").
+using Format = quarn::Format;
+using quarn::FormatWord;
 // A line for people: what the bytes showed.
 std::string FormatDescription(Format f);
 // The library's file type that reads the format (raw: from the raw type).
@@ -28,8 +28,6 @@ struct FileError {
 // The library's probe: the format the file's bytes show. Throws FileError
 // for folders, missing, unreadable and empty files.
 Format DetectFormat(const std::string& path);
-Format FromProbe(quarn::Format f);
-quarn::Format ToLibrary(Format f);
 
 // How the user wants files read: a forced format and the raw geometry.
 struct ReadRequest {

@@ -27,7 +27,7 @@ const char* const kGenesisRefused = "the Genesis reader could not read the file 
 quarn::ReadOptions LibraryOptions(const ReadRequest& request)
 {
     quarn::ReadOptions options;
-    if (request.forced) options.format = ToLibrary(*request.forced);
+    if (request.forced) options.format = *request.forced;
     if (request.raw) {
         const ecRawHeaderInfo& h = *request.raw;
         quarn::RawLayout raw;
@@ -48,7 +48,7 @@ quarn::ReadOptions LibraryOptions(const ReadRequest& request)
 quarn::Image ReadImageOf(const std::string& path, Format format, const ReadRequest& request, bool pixels)
 {
     quarn::ReadOptions options = LibraryOptions(request);
-    options.format = ToLibrary(format);
+    options.format = format;
     options.pixels = pixels;
     try {
         return quarn::ReadImage(path, options);
