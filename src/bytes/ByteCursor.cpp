@@ -71,6 +71,16 @@ long FileBlock::OffsetOfLast(FILE* fp, size_t n)
                                                                     : 0;
 }
 
+unsigned long long FileBlock::Held(FILE* fp, long long offset, unsigned long long n)
+{
+    if (!fp || offset < 0) return 0;
+    const long long size = SizeSeekingTo(fp, 0);
+    if (size < 0) return n;
+    if (offset >= size) return 0;
+    const unsigned long long left = static_cast<unsigned long long>(size - offset);
+    return left < n ? left : n;
+}
+
 bool FileBlock::Read(const char* fileName, size_t n)
 {
     File file(fileName, "rb");

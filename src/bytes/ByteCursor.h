@@ -226,6 +226,10 @@ public:
     // The offset of the last `n` bytes of `fp`: 0 when the stream is shorter
     // or cannot tell its size.
     static long OffsetOfLast(FILE* fp, size_t n);
+    // How many of the `n` bytes from `offset` on the stream holds: 0 for an
+    // offset below 0 or past the end, `n` for a stream that cannot tell its
+    // size. The stream's position is left at the start.
+    static unsigned long long Held(FILE* fp, long long offset, unsigned long long n);
 
     size_t Size() const { return size_; }
     // Whether the last read knew the stream's size and started inside the

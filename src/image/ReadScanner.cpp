@@ -28,17 +28,14 @@ OpenFile Open(const std::string& path)
     errno = 0;
     f.file = bytes::File(path.c_str(), "rb");
     if (!f.file) Fail(Reason::CannotOpen, path, errno == ENOENT ? "no such file" : "cannot be opened for reading");
-    const long long size = BytesLeftInStream(f.file.get());
-    if (size < 0) Fail(Reason::CannotOpen, path, "its size cannot be told (not a regular file)");
-    if (size == 0) Fail(Reason::Empty, path, "a file of no bytes");
-    f.size = static_cast<unsigned long long>(size);
+    if (bytes::FileBlock::Held(f.file.get(), 0, 1) == 0) Fail(Reason::Empty, path, "a file of no bytes");
     return f;
 }
 
-bytes::FileBlock BlockAt(FILE* fp, long long offset, unsigned long long fileSize, size_t n)
+bytes::FileBlock BlockAt(FILE* fp, long long offset, size_t n)
 {
     bytes::FileBlock block;
-    if (offset >= 0 && static_cast<unsigned long long>(offset) < fileSize) block.Read(fp, static_cast<long>(offset), n);
+    if (bytes::FileBlock::Held(fp, offset, 1) == 1) block.Read(fp, static_cast<long>(offset), n);
     return block;
 }
 
@@ -94,15 +91,14 @@ void CheckSliceSize(const std::string& path, int rows, int columns, const char* 
                           columns));
 }
 
-void CheckBlock(const std::string& path, long long offset, unsigned long long need, unsigned long long fileSize,
-                const char* what)
+void CheckBlock(const std::string& path, FILE* fp, long long offset, unsigned long long need, const char* what)
 {
     if (offset < 0) Fail(Reason::Malformed, path, StringPrintf("a negative pixel data offset (%lld)", offset));
-    const unsigned long long start = static_cast<unsigned long long>(offset);
-    if (start > fileSize || need > fileSize - start)
+    const unsigned long long held = bytes::FileBlock::Held(fp, offset, need);
+    if (held < need)
         Fail(Reason::Truncated, path,
-             StringPrintf("%s needs %llu pixel bytes from byte %lld; the file holds %llu after it", what, need, offset,
-                          start > fileSize ? 0ull : fileSize - start));
+             StringPrintf("%s needs %llu pixel bytes from byte %lld; the file holds %llu of them", what, need, offset,
+                          held));
 }
 
 }  // namespace scanner
@@ -123,7 +119,7 @@ const size_t kSiemensImageNumber = 5546, kSiemensImageNumberLength = 5;
 Image ReadSiemens(const std::string& path, const ReadOptions& options)
 {
     OpenFile f = Open(path);
-    const FileBlock head = BlockAt(f.file.get(), 0, f.size, kSiemensHeaderSize);
+    const FileBlock head = BlockAt(f.file.get(), 0, kSiemensHeaderSize);
     if (head.Size() < kSiemensHeaderSize)
         Fail(Reason::Truncated, path, StringPrintf("ends within the %zu-byte header", kSiemensHeaderSize));
     const Cursor c = head.View();
@@ -147,7 +143,7 @@ Image ReadSiemens(const std::string& path, const ReadOptions& options)
     SetPixelFormat(im, PixelType::S16);
     if (!options.pixels) return im;
 
-    CheckBlock(path, static_cast<long long>(kSiemensHeaderSize), im.PixelCount() * 2, f.size,
+    CheckBlock(path, f.file.get(), static_cast<long long>(kSiemensHeaderSize), im.PixelCount() * 2,
                StringPrintf("the header's %d x %d image", im.rows, im.columns).c_str());
     f.file.Close();
     ReadThroughSlice<short>(im, path, [&](auto& slice) { return slice.GetSiemensFile(path.c_str(), 0, nullptr); });
@@ -178,8 +174,8 @@ Image ReadRaw(const std::string& path, const RawLayout& layout, const ReadOption
     if (!options.pixels) return im;
 
     long long offset = layout.offset;
-    if (offset == -1) offset = need <= f.size ? static_cast<long long>(f.size - need) : 0;
-    CheckBlock(path, offset, need, f.size, "the raw layout");
+    if (offset == -1) offset = bytes::FileBlock::OffsetOfLast(f.file.get(), static_cast<size_t>(need));
+    CheckBlock(path, f.file.get(), offset, need, "the raw layout");
 
     bytes::FileBlock block;
     if (!block.Read(f.file.get(), static_cast<long>(offset), static_cast<size_t>(need)) || block.Size() < need)

@@ -37,17 +37,17 @@ const size_t kSignaImageHeaderSize = 222;
 
 // The fields of the exam, series and image headers that the ec* records do
 // not keep; whatever lies outside the file stays unset.
-void SetGeFields(Image& im, FILE* fp, unsigned long long fileSize, const Cursor& fileHeader, const Cursor& imageHeader)
+void SetGeFields(Image& im, FILE* fp, const Cursor& fileHeader, const Cursor& imageHeader)
 {
     int32_t at = 0;
     uint16_t u16 = 0;
     int16_t s16 = 0;
     if (fileHeader.S32At(kGeExamPointer, at, Order::Big)) {
-        const FileBlock exam = BlockAt(fp, at, fileSize, kGeExamNumber + 2);
+        const FileBlock exam = BlockAt(fp, at, kGeExamNumber + 2);
         if (exam.View().U16At(kGeExamNumber, u16, Order::Big)) im.examNumber = u16;
     }
     if (fileHeader.S32At(kGeSeriesPointer, at, Order::Big)) {
-        const FileBlock series = BlockAt(fp, at, fileSize, kGeSeriesDescription + kGeSeriesDescriptionLength);
+        const FileBlock series = BlockAt(fp, at, kGeSeriesDescription + kGeSeriesDescriptionLength);
         const Cursor c = series.View();
         if (c.S16At(kGeSeriesNumber, s16, Order::Big)) im.seriesNumber = s16;
         if (const unsigned char* p = c.At(kGeSeriesDescription, kGeSeriesDescriptionLength)) {
@@ -104,7 +104,7 @@ Image ReadGenesis(const std::string& path, const ReadOptions& options)
 {
     OpenFile f = Open(path);
     FILE* fp = f.file.get();
-    FileBlock head = BlockAt(fp, 0, f.size, kGeFileHeaderSize);
+    FileBlock head = BlockAt(fp, 0, kGeFileHeaderSize);
     if (head.Size() < kGeFileHeaderSize)
         Fail(Reason::Truncated, path, StringPrintf("ends within the %zu-byte image file header", kGeFileHeaderSize));
     unsigned char converted[GEM_IMAGE_FILE_HEADER_SIZE];
@@ -120,7 +120,7 @@ Image ReadGenesis(const std::string& path, const ReadOptions& options)
         Fail(Reason::Malformed, path,
              StringPrintf("an unknown pixel storage method %d (1 to 4 are known)", layout.compression));
 
-    const FileBlock imageHeader = BlockAt(fp, layout.imageHeaderOffset, f.size, GEM_IMAGE_HEADER_SIZE);
+    const FileBlock imageHeader = BlockAt(fp, layout.imageHeaderOffset, GEM_IMAGE_HEADER_SIZE);
     if (imageHeader.Size() < GEM_IMAGE_HEADER_SIZE)
         Fail(Reason::Truncated, path,
              StringPrintf("the %d-byte image header at byte %d lies outside the file", GEM_IMAGE_HEADER_SIZE,
@@ -130,12 +130,12 @@ Image ReadGenesis(const std::string& path, const ReadOptions& options)
 
     Image im = FromRecord(path, Format::Genesis, layout.height, layout.width, record, record.fSizePixY,
                           record.fSizePix);
-    SetGeFields(im, fp, f.size, head.View(), imageHeader.View());
+    SetGeFields(im, fp, head.View(), imageHeader.View());
     SetPixelFormat(im, layout.depth == 8 ? PixelType::U8 : PixelType::S16);
     if (!options.pixels) return im;
 
     if (layout.compression == 1)
-        CheckBlock(path, layout.dataOffset, im.PixelCount() * static_cast<unsigned>(layout.depth / 8), f.size,
+        CheckBlock(path, fp, layout.dataOffset, im.PixelCount() * static_cast<unsigned>(layout.depth / 8),
                    "the uncompressed image");
     gem::Decoded decoded;
     bool ok = false;
@@ -145,7 +145,7 @@ Image ReadGenesis(const std::string& path, const ReadOptions& options)
         Fail(Reason::Unsupported, path, "no memory for the pixels");
     }
     if (!ok) {
-        if (layout.dataOffset < 0 || static_cast<unsigned long long>(layout.dataOffset) >= f.size)
+        if (bytes::FileBlock::Held(fp, layout.dataOffset, 1) == 0)
             Fail(Reason::Truncated, path,
                  StringPrintf("the pixel data offset %d lies outside the file", layout.dataOffset));
         Fail(Reason::Malformed, path,
@@ -179,7 +179,7 @@ Image ReadSigna(const std::string& path, const ReadOptions& options)
         Fail(Reason::Truncated, path, StringPrintf("the %zu-byte image header is cut short", kSignaImageHeaderSize));
     default: Fail(Reason::Malformed, path, "the header cannot be read");
     }
-    const FileBlock head = BlockAt(fp, 0, f.size, kGeFileHeaderSize);
+    const FileBlock head = BlockAt(fp, 0, kGeFileHeaderSize);
     int32_t compression = 0, imageAt = -1;
     head.View().S32At(kGeCompression, compression, Order::Big);
     head.View().S32At(kGeImagePointer, imageAt, Order::Big);
@@ -195,13 +195,13 @@ Image ReadSigna(const std::string& path, const ReadOptions& options)
     // and + 50 as the height; the GE layout has them the other way round.
     Image im = FromRecord(path, Format::Signa, record.iNumPixY, record.iNumPix, record, record.fSizePix,
                           record.fSizePixY);
-    const FileBlock imageHeader = BlockAt(fp, imageAt, f.size, kSignaImageHeaderSize);
-    SetGeFields(im, fp, f.size, head.View(), imageHeader.View());
+    const FileBlock imageHeader = BlockAt(fp, imageAt, kSignaImageHeaderSize);
+    SetGeFields(im, fp, head.View(), imageHeader.View());
     const bool eightBit = record.DataType == ecBaseData::UnsignedChar;
     SetPixelFormat(im, eightBit ? PixelType::U8 : PixelType::S16);
     if (!options.pixels) return im;
 
-    CheckBlock(path, dataOffset, im.PixelCount() * (eightBit ? 1u : 2u), f.size, "the image");
+    CheckBlock(path, fp, dataOffset, im.PixelCount() * (eightBit ? 1u : 2u), "the image");
     f.file.Close();
     const auto read = [&](auto& slice) { return slice.GetSignaFile(path.c_str(), 0, nullptr); };
     if (eightBit)

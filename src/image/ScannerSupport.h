@@ -25,7 +25,6 @@ namespace quarn::image::scanner {
 // An open file and its size.
 struct OpenFile {
     bytes::File file;
-    unsigned long long size = 0;
 };
 // Opens a file for reading; folders, files that cannot be opened and empty
 // files are refused.
@@ -33,7 +32,7 @@ OpenFile Open(const std::string& path);
 
 // Up to `n` bytes of the file from `offset`; an empty block for an offset
 // outside the file.
-bytes::FileBlock BlockAt(FILE* fp, long long offset, unsigned long long fileSize, size_t n);
+bytes::FileBlock BlockAt(FILE* fp, long long offset, size_t n);
 
 // The value when it is finite and above 0.
 std::optional<double> Positive(double v);
@@ -59,8 +58,7 @@ Image FromRecord(const std::string& path, Format format, int rows, int columns, 
 void CheckSliceSize(const std::string& path, int rows, int columns, const char* from);
 
 // Refuses a pixel block of `need` bytes from `offset` that the file does not hold.
-void CheckBlock(const std::string& path, long long offset, unsigned long long need, unsigned long long fileSize,
-                const char* what);
+void CheckBlock(const std::string& path, FILE* fp, long long offset, unsigned long long need, const char* what);
 
 // Reads the pixels through a slice reader of the ec* classes (`read` returns
 // its status) into the image, turning every refusal into an Error.

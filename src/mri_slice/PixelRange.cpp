@@ -7,7 +7,10 @@
 // 512 x 512 slice then takes a few microseconds instead of some twenty).
 // Clang 14 leaves such functions undefined in a static library, so its builds
 // (the fuzzers) take the one baseline form.
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
+// Under ThreadSanitizer the clone chooser would run, instrumented, while the
+// library is being loaded, before the sanitizer's run-time is ready.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(__SANITIZE_THREAD__)
 #define QUARN_PIXEL_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #else
 #define QUARN_PIXEL_CLONES
