@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Writes the modern reading path's DICOM fixtures with pydicom and records
-what pydicom reads back from them and from the real samples.
+what pydicom reads back from them and from the real samples; DCMTK's dcmdump
+(Debian dcmtk) must read the same element values, or nothing is written.
 
     /usr/bin/python3 tests/make_modern_fixtures.py   (from the project's root)
 
@@ -115,6 +116,31 @@ def weighted(a):
     return int((v * (np.arange(v.size) % 7 + 1)).sum())
 
 
+DCMTK_FIELDS = {"Rows": 1, "Columns": 2, "NumberOfFrames": 3, "PixelSpacing": 4, "SliceThickness": 5,
+                "PhotometricInterpretation": 6, "RescaleSlope": 7, "RescaleIntercept": 8, "WindowCenter": 9}
+
+
+def dcmtk_agrees(path, row):
+    """The element values as DCMTK's dcmdump prints them, against pydicom's row."""
+    import re, subprocess
+    args = ["dcmdump", "-q"] + [a for k in DCMTK_FIELDS for a in ("+P", k)] + [path]
+    out = subprocess.run(args, capture_output=True, text=True, check=True).stdout
+    said = {}
+    for line in out.splitlines():
+        m = re.match(r"\(\w{4},\w{4}\) \w\w (\[(.*?)\]|(\S+)).*#.*\s(\w+)$", line)
+        if m:
+            said[m.group(4)] = m.group(2) if m.group(2) is not None else m.group(3)
+    for key, column in DCMTK_FIELDS.items():
+        value = said.get(key)
+        if value is None or value.strip() == "":
+            want = "null"
+        elif key == "PhotometricInterpretation":
+            want = value.strip()
+        else:
+            want = "\\".join(f"{float(x):g}" for x in value.split("\\"))
+        assert want == row[column], (path, key, want, row[column])
+
+
 def record(path):
     ds = pydicom.dcmread(path, force=True)
     ts = ds.file_meta.get("TransferSyntaxUID")
@@ -138,4 +164,6 @@ if __name__ == "__main__":
     with open(os.path.join(OUT, "expected.tsv"), "w") as out:
         out.write("\t".join(FIELDS) + "\n")
         for f in files:
-            out.write(record(f) + "\n")
+            line = record(f)
+            dcmtk_agrees(f, line.split("\t"))
+            out.write(line + "\n")
