@@ -336,7 +336,8 @@ bool DecodePixels(FILE* in, const Layout& l, Decoded& out)
         break;
     }
     case 4: {  // compressed and packed: the runs' pixels, then expanded row by row
-        if (!data.Has(values)) return false;
+        // Runs without a single pixel leave the decoder nothing to decode: the file is refused.
+        if (values == 0 || !data.Has(values)) return false;
         std::vector<int16_t> stream(values);
         if (DecodeCompressed(data, reinterpret_cast<unsigned short*>(stream.data()), total) != total) return false;
         pixels.assign(n, GapValue(l));
