@@ -1,7 +1,8 @@
 // What the readers stand on: the byte cursor's word copies and the file
 // blocks they decode from (stated as bytes in memory, so that every
-// expectation holds on a host of either byte order), and the Genesis module
-// state that each thread has for itself.
+// expectation holds on a host of either byte order), the Genesis reader's
+// blocks at the very end of a file, and the Genesis module state that each
+// thread has for itself.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 
 #include "../src/bytes/ByteCursor.h"
 #include "MriSlice.h"
+#include "ScannerFileWriter.h"
 #include "TestUtil.h"
 #include "readGEM.h"
 
@@ -91,6 +93,45 @@ TEST(ByteBlocks, FileBlocksHoldWhatTheFileHasFromTheirOffset)
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.Bytes()), block.Size()), "bcd");
     EXPECT_FALSE(block.Reached());
     pclose(pipe);
+}
+
+TEST(GenesisBlocks, PackedRunsWithoutPixelsTakeNoBytes)
+{
+    // A 16 x 16 16-bit packed (2) or compressed-and-packed (4) image: file header, exam and
+    // image headers, a line table whose runs are empty but for `oneRun`, then the pixel data.
+    const size_t table = 156 + 1040 + 1044, data = table + 4 * 16;
+    struct Case {
+        int method;
+        bool oneRun;       // row 9 holds one pixel (0x1234) at column 5
+        long dataOffset;   // from the end of the line table
+        int result;
+        int pixel;         // row 9, column 5 afterwards
+    };
+    const Case cases[] = {
+        {2, false, 0, 1, 0x4141},   // the background shade 0x41 in both bytes
+        {2, false, 1, 0, 0},        // pixel data past the end of the file
+        {2, true, 0, 1, 0x1234},
+        {2, true, 1, 0, 0},         // the run's value cut off
+        {4, false, 0, 0, 0},        // nothing for the decoder to decode
+    };
+    testutil::TempDir dir;
+    SetGEMTempDirectory(dir.path().c_str());
+    for (const Case& c : cases) {
+        scanfiles::Bytes b(data, 0);
+        scanfiles::PutText(b, 0, "IMGF", 4);
+        for (auto [offset, value] : {std::pair<size_t, uint64_t>{4, data + c.dataOffset}, {8, 16}, {12, 16}, {16, 16},
+                                     {20, c.method}, {32, 0x41}, {64, table}, {68, 4 * 16}, {132, 156}, {148, 1196}})
+            scanfiles::PutBE(b, offset, value, 4);
+        if (c.oneRun) {
+            scanfiles::PutBE(b, table + 4 * 9, 0x00050001, 4);
+            scanfiles::PutBE(b, data, c.method == 2 ? 0x1234 : 0xC01234, c.method == 2 ? 2 : 3);
+        }
+        testutil::WriteFile(dir.file("packed"), b);
+        ecMriSlice<short> s;
+        ASSERT_EQ(s.ReadGEMFile(dir.file("packed").c_str(), nullptr), c.result) << c.method << " " << c.dataOffset;
+        EXPECT_EQ(c.result == 1 ? s.GetRowPointers()[9][5] : 0, static_cast<short>(c.pixel)) << c.method;
+    }
+    SetGEMTempDirectory(nullptr);
 }
 
 TEST(GenesisState, EachThreadKeepsItsOwnHeaderBlocksAndCounters)

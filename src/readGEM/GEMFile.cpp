@@ -314,14 +314,17 @@ bool DecodePixels(FILE* in, const Layout& l, Decoded& out)
         return true;
     }
     case 2: {  // packed: the runs of each row, big-endian 16-bit values
-        const unsigned char* raw = data.Take(most);
-        if (!raw) return false;
+        // Runs without a single pixel take no bytes: the image is the background shade.
+        if (!data.Has(most)) return false;
+        const unsigned char* raw = data.Data();
         pixels.assign(n, GapValue(l));
+        size_t at = 0;
         for (size_t r = 0; r < height; ++r) {
             const size_t len = static_cast<size_t>(runs[r].length);
             int16_t* dst = &pixels[r * width + static_cast<size_t>(runs[r].start)];
-            for (size_t i = 0; i < len; ++i) dst[i] = static_cast<int16_t>(quarn::bytes::U16(raw + 2 * i, Order::Big));
-            raw += 2 * len;
+            for (size_t i = 0; i < len; ++i)
+                dst[i] = static_cast<int16_t>(quarn::bytes::U16(raw + 2 * (at + i), Order::Big));
+            at += len;
         }
         AppendHostBytes(out.tempBytes, pixels, s);
         break;
@@ -336,7 +339,8 @@ bool DecodePixels(FILE* in, const Layout& l, Decoded& out)
         break;
     }
     case 4: {  // compressed and packed: the runs' pixels, then expanded row by row
-        if (!data.Has(values)) return false;
+        // Runs without a single pixel leave the decoder nothing to decode: the file is refused.
+        if (values == 0 || !data.Has(values)) return false;
         std::vector<int16_t> stream(values);
         if (DecodeCompressed(data, reinterpret_cast<unsigned short*>(stream.data()), total) != total) return false;
         pixels.assign(n, GapValue(l));
