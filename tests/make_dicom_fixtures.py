@@ -1,9 +1,6 @@
 #!/usr/bin/python3
-"""Writes the generated DICOM and ACR-NEMA test files,
-tests/data/dicom/generated/*.dcm, with pydicom (Debian's python3-pydicom; run
-with /usr/bin/python3). tests/data/dicom/expected.tsv is data: see
-tests/data/dicom/PROVENANCE.md for how its values were obtained.
-"""
+"""Writes tests/data/dicom/generated/*.dcm with pydicom (run with
+/usr/bin/python3); expected.tsv beside them is data (see PROVENANCE.md)."""
 import os
 import struct
 
@@ -20,9 +17,6 @@ DATA = os.path.join(HERE, "data", "dicom")
 UID_ROOT = "1.2.826.0.1.3680043.8.498.77."
 MR_STORAGE = "1.2.840.10008.5.1.4.1.1.4"
 
-
-
-# ---------------------------------------------------------------- writers
 
 def image(rows=16, cols=16, bits=16, number="1", orientation="1\\0\\0\\0\\1\\0", spacing="0.5\\0.5",
           thickness="2.5", position="-40\\-40\\12.5", pixels=None, uid="1"):
@@ -109,7 +103,6 @@ def item(**elements):
 
 
 def generated_files():
-    """name -> (bytes, how to read it back: None for dcmread, else (implicit, little))."""
     files = {}
 
     # ACR-NEMA without preamble, implicit VR, little and big endian, opening
@@ -190,9 +183,6 @@ def generated_files():
     files["series_spacing_1e-7.dcm"] = (part10(image(number="4", spacing="0.5000001\\0.5", uid="80")), None)
     files["series_2048_columns.dcm"] = (part10(image(number="1", cols=2048, pixels=bytes(64), uid="81")), None)
     return files
-
-
-# ---------------------------------------------------------------- expected values
 
 
 def main():

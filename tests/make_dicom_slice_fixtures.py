@@ -1,15 +1,7 @@
 #!/usr/bin/python3
-"""Writes the DICOM slice fixtures of tests/data/dicom_slices with pydicom and
-the table of their pixels that test_dicom_slice_loading checks.
-
-The whole-slice reader walks implicit little-endian elements from byte 0 (a
-NEMA stream) or from byte 132 (after a preamble and "DICM"). pydicom writes
-such streams when a data set is saved without file meta information, so the
-fixtures are pydicom's own writing of its MR_small test image and of a few
-synthetic images; the real files copied from ITK's test data are listed too.
-Every expected value comes from pydicom (pixel_array and the elements), never
-from the library.
-
+"""Writes tests/data/dicom_slices with pydicom (its MR_small image as NEMA
+streams, synthetic images) and pixel_table.txt, the values pydicom reads from
+them and from the real files copied from ITK's test data; never the library's.
 Run from anywhere:  /usr/bin/python3 tests/make_dicom_slice_fixtures.py
 """
 import io
@@ -29,7 +21,6 @@ PYDICOM_FILES = os.path.join(os.path.dirname(pydicom.__file__), "data", "test_fi
 
 
 def group_bytes(ds, group, little_endian):
-    """The length in bytes of one group's elements as implicit VR."""
     part = Dataset()
     for elem in ds.group_dataset(group):
         part.add(elem)
@@ -40,9 +31,7 @@ def group_bytes(ds, group, little_endian):
 
 
 def write_stream(ds, path, preamble=False, little_endian=True, group_length=False):
-    """The data set as bare implicit-VR elements, optionally after a 128-byte
-    preamble and "DICM" (no file meta group), and optionally opening with the
-    (retired) group length element of group 0008, as NEMA streams do."""
+    """Bare implicit-VR elements, after a preamble and "DICM" or opening with group 0008's length."""
     with open(path, "wb") as raw:
         if preamble:
             raw.write(b"\0" * 128 + b"DICM")
@@ -56,8 +45,6 @@ def write_stream(ds, path, preamble=False, little_endian=True, group_length=Fals
 
 
 def read_stream(path, little_endian=True):
-    """Reads a fixture back with pydicom and returns its data set; the pixel
-    array is decoded under the transfer syntax the stream was written in."""
     with open(path, "rb") as f:
         head = f.read(132)
         start = 132 if head[128:132] == b"DICM" else 0
@@ -111,14 +98,11 @@ def fnv1a64(data):
 
 
 def table_line(name, ds, pixels):
-    """name T rows cols fnv sum valid spacing thickness samples..."""
     first = pixels[0] if pixels.ndim == 3 else pixels
     bits = int(ds.BitsAllocated)
     values = first.astype("<u1" if bits == 8 else "<i2")
     rows, cols = values.shape
-    # Elements of zero length count as absent.
     valid = all(ds.get(k) not in (None, "") for k in ("Rows", "Columns", "SliceThickness", "PixelSpacing"))
-    # "-" where the element is absent (the record keeps its default).
     spacing = "%.6g" % float(ds.PixelSpacing[0]) if ds.get("PixelSpacing") else "-"
     thickness = "%.6g" % float(ds.SliceThickness) if ds.get("SliceThickness") not in (None, "") else "-"
     flat = values.reshape(-1)
@@ -143,10 +127,7 @@ def main():
         assert np.array_equal(back.pixel_array, truth), name
         lines.append(table_line(name, back, back.pixel_array))
 
-    # The same image as big-endian implicit elements, for the byte-order path
-    # of the element reader; its expected pixels are those of MR_small.
-    # It opens with the group length of group 0008, by which the element
-    # reader recognises the byte order.
+    # The same image big-endian, opening with group 0008's length (how the element reader tells the order).
     be = mr.copy()
     be.PixelData = truth.astype(">i2").tobytes()
     path = os.path.join(OUT, "mr_small_nema_bigendian.dcm")
@@ -155,8 +136,7 @@ def main():
     assert np.array_equal(back.pixel_array, truth)
     lines.append("# big-endian: " + table_line("mr_small_nema_bigendian.dcm", back, back.pixel_array))
 
-    # Synthetic images: 8-bit of odd size with Siemens private elements,
-    # 16-bit signed of even size without a slice thickness.
+    # 8-bit of odd size with Siemens private elements; 16-bit signed without a thickness.
     odd = synthetic(37, 23, 8, 1, {})
     odd.add_new(0x00211020, "IS", "17")
     odd.add_new(0x00211221, "DS", "5.5")

@@ -1,28 +1,16 @@
 #!/usr/bin/python3
-"""Writes small GE Genesis ("IMGF") image files for the reader's tests.
+"""Writes small GE Genesis ("IMGF") image files for the reader's tests: for each
+storage method (1 plain, 2 packed, 3 compressed, 4 both) and depth (8, 16 bits)
+gem_<method>_<depth>.fre and .pixels, the expected image as little-endian int16
+row by row. Usage: make_genesis_fixtures.py OUTPUT_FOLDER
 
-For each storage method (1 uncompressed, 2 packed, 3 compressed, 4 compressed
-and packed) and each depth (8 and 16 bits) it writes
-    gem_<method>_<depth>.fre     the image file
-    gem_<method>_<depth>.pixels  the expected image: width x height values as
-                                 little-endian signed 16-bit numbers, row by row
-Usage: make_genesis_fixtures.py OUTPUT_FOLDER
-
-Layout written (all numbers big-endian):
-  image file header, 156 bytes at 0: "IMGF", pixel data offset, width, height,
-    depth, compression, background shade (at 32), line table offset and
-    length (64, 68), exam header offset and length (132, 136), image header
-    offset and length (148, 152)
-  exam header, 1040 bytes: exam number (int16 at 8)
-  image header, 1044 bytes: image number (int16 at 12), slice thickness
-    (float at 26), columns and rows (int16 at 30, 32), pixel width and height
-    (floats at 50, 54), plane (int16 at 114), slice spacing (float at 116)
-  line table (packed methods): per row a signed 16-bit start column and run length
-  pixel data
-
-Packed rows store only their run; the other pixels of the row take the
-background shade's low byte in each of their bytes. Packed and compressed
-data hold 16-bit values for both depths.
+All numbers are big-endian. imgf_header packs the 156-byte header (the other
+generators use it too); the exam header (1040 bytes) holds the exam number at
+8; the image header (1044 bytes) the image number (12), thickness (26),
+columns and rows (30, 32), pixel width and height (50, 54), plane (114) and
+slice spacing (116); packed methods have a line table of (start, run) int16
+pairs, and the pixels outside a row's run take the background shade's low byte
+in each of their bytes. Packed and compressed data hold 16-bit values.
 """
 import os
 import random
@@ -88,6 +76,17 @@ def be16(v):
     return struct.pack(">h", v)
 
 
+def imgf_header(data_off, width, height, depth, compression, background=0, table=(0, 0), exam=(0, 1040),
+                image=(0, 1044)):
+    """The 156-byte "IMGF" header: offsets and lengths of the line table, exam and image headers."""
+    head = bytearray(156)
+    head[0:4] = b"IMGF"
+    for off, v in ((4, data_off), (8, width), (12, height), (16, depth), (20, compression), (32, background),
+                   (64, table[0]), (68, table[1]), (132, exam[0]), (136, exam[1]), (148, image[0]), (152, image[1])):
+        head[off:off + 4] = struct.pack(">i", v)
+    return bytes(head)
+
+
 def make(method, depth, rng):
     values = image_values(rng, depth)
     gap_byte = BACKGROUND & 0xFF
@@ -111,12 +110,8 @@ def make(method, depth, rng):
         data = encode_compressed(stored, rng)
 
     data_off = TABLE_OFF + len(table)
-    head = bytearray(156)
-    head[0:4] = b"IMGF"
-    for off, v in ((4, data_off), (8, WIDTH), (12, HEIGHT), (16, depth), (20, method), (32, BACKGROUND),
-                   (64, TABLE_OFF if table else 0), (68, len(table)), (132, EXAM_OFF), (136, 1040),
-                   (148, IMAGE_OFF), (152, 1044)):
-        head[off:off + 4] = struct.pack(">i", v)
+    head = imgf_header(data_off, WIDTH, HEIGHT, depth, method, BACKGROUND, (TABLE_OFF if table else 0, len(table)),
+                       (EXAM_OFF, 1040), (IMAGE_OFF, 1044))
     exam = bytearray(1040)
     exam[8:10] = be16(EXAM_NUMBER)
     image = bytearray(1044)

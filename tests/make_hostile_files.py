@@ -11,6 +11,8 @@ import os
 import struct
 import sys
 
+from make_genesis_fixtures import imgf_header
+
 
 def implicit_le(group, element, value, length=None):
     """An implicit little-endian element; `length` overrides the stated length."""
@@ -61,39 +63,26 @@ def dicom_65535_square():
     return body
 
 
-def gem_header(width, height, depth, compression, table_off=0, table_len=0, data_off=156, image_off=0):
-    h = bytearray(156)
-    h[0:4] = b'IMGF'
-    struct.pack_into('>iiiii', h, 4, data_off, width, height, depth, compression)
-    struct.pack_into('>ii', h, 64, table_off, table_len)
-    struct.pack_into('>ii', h, 132, 0, 1040)  # exam header at 0
-    struct.pack_into('>ii', h, 148, image_off, 1044)  # image header at 0
-    return bytes(h)
-
-
 def genesis_65535_square():
-    return pad(gem_header(65535, 65535, 16, 1), 1100)
+    return pad(imgf_header(156, 65535, 65535, 16, 1), 1100)
 
 
 def genesis_4gb_line_table(compression):
-    return pad(gem_header(256, 256, 16, compression, table_off=156, table_len=-1), 1100)
+    return pad(imgf_header(156, 256, 256, 16, compression, table=(156, -1)), 1100)
 
 
 def genesis_2gb_line_table():
-    return pad(gem_header(1024, 1024, 16, 2, table_off=156, table_len=0x7FFFFFF0), 1100)
+    return pad(imgf_header(156, 1024, 1024, 16, 2, table=(156, 0x7FFFFFF0)), 1100)
 
 
 def signa_32767_square():
-    control = bytearray(156)
-    control[0:4] = b'IMGF'
-    struct.pack_into('>i', control, 4, 400)  # pixel data at 400
-    struct.pack_into('>i', control, 16, 16)  # depth
-    struct.pack_into('>ii', control, 148, 156, 222)  # image header at 156, 222 bytes
+    # Pixel data at 400, depth 16, the image header at 156 (222 bytes) with a
+    # thickness, 32767 columns and rows and the pixel sizes.
     image = bytearray(222)
-    struct.pack_into('>f', image, 26, 1.0)  # thickness
-    struct.pack_into('>hh', image, 30, 0x7FFF, 0x7FFF)  # columns, rows
-    struct.pack_into('>ff', image, 50, 1.0, 1.0)  # pixel sizes
-    return pad(bytes(control) + bytes(image), 420)
+    struct.pack_into('>f', image, 26, 1.0)
+    struct.pack_into('>hh', image, 30, 0x7FFF, 0x7FFF)
+    struct.pack_into('>ff', image, 50, 1.0, 1.0)
+    return pad(imgf_header(400, 0, 0, 16, 0, exam=(0, 0), image=(156, 222)) + bytes(image), 420)
 
 
 def raw_65535_square():

@@ -25,7 +25,6 @@ class Slice : public ecMriSlice<T> {
 public:
     void SetCounts(int rows, int cols) { this->iNumRows = rows, this->iNumCols = cols; }
     const ecRawHeaderInfo& Hdr() const { return *this->pRawHeader; }
-    ecRawHeaderInfo*& HdrPtr() { return this->pRawHeader; }
     int Read(const std::string& path) { return this->ReadDICOMFile(path.c_str(), 0, nullptr); }
     std::vector<T> Pixels() const
     {
@@ -37,17 +36,6 @@ public:
         for (int r = 0; r < this->iNumRows; ++r)
             if (this->ppRowPtrs[r] != this->pImageData + static_cast<size_t>(r) * this->iNumCols) return false;
         return true;
-    }
-    // The message a whole-slice read throws, "" when it throws nothing.
-    std::string ErrorOf(const std::string& path, int* result = nullptr)
-    {
-        try {
-            const int r = Read(path);
-            if (result) *result = r;
-        } catch (const ecError& e) {
-            return e.what();
-        }
-        return "";
     }
 };
 

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "Quarn.h"
-#include "RecordUtil.h"
 #include "ScannerFileWriter.h"
 #include "TestUtil.h"
 

@@ -15,7 +15,6 @@
 #include "MriSliceImg.h"
 #include "ReadMriSlice.h"
 #include "ScannerFileWriter.h"
-#include "ScannerSamples.h"
 #include "TestUtil.h"
 #include "readGEM.h"
 
@@ -26,6 +25,21 @@ using Bytes = std::vector<unsigned char>;
 namespace {
 
 const int kWidth = 24, kHeight = 17;  // size of the generated files
+
+// The real CT slices with the values an independent reader gives for them
+// (tests/data/genesis/PROVENANCE.md).
+const struct GenesisCt {
+    const char* name;
+    int imageNum;
+    double pixelSize;
+    short maxVal;   // the minimum is 0 in all four
+    uint64_t hash;  // testutil::Fnv1a64Le16 of the 512 x 512 pixels
+} kGenesisCt[] = {
+    {"c_vf1122.fre", 122, 0.48828125, 3199, 0xb1e6792f4c251fe9ull},
+    {"c_vf1123.fre", 123, 0.48828125, 3174, 0xa631a22bd9994f06ull},
+    {"c_vf1210.fre", 214, 0.72265625, 2667, 0x3d100ee233d1f90aull},
+    {"c_vf1211.fre", 215, 0.72265625, 2573, 0x2b9a4f0e634c3b6cull},
+};
 
 template <class T>
 T HostAt(const unsigned char* block, size_t off)
@@ -120,10 +134,11 @@ TEST_F(GenesisFiles, EveryStorageMethodGivesTheWrittenImageAndGeometry)
 
 TEST_F(GenesisFiles, RealCtSlicesGiveTheIndependentReadersPixels)
 {
-    for (const scansamples::GenesisCt& f : scansamples::kGenesisCt) {
+    for (const GenesisCt& f : kGenesisCt) {
+        const std::string path = testutil::DataPath(std::string("genesis/") + f.name);
         SCOPED_TRACE(f.name);
         ecMriSlice<short> s;
-        ASSERT_EQ(s.ReadGEMFile(scansamples::PathOf(f).c_str(), nullptr), 1);
+        ASSERT_EQ(s.ReadGEMFile(path.c_str(), nullptr), 1);
         ASSERT_EQ(s.GetNumCols() * 1000 + s.GetNumRows(), 512512);
         EXPECT_EQ(testutil::Fnv1a64Le16(s.GetPixels(), 512 * 512), f.hash);
         const ecRawHeaderInfo* h = s.GetRawHeaderInfo();
@@ -147,7 +162,7 @@ TEST_F(GenesisFiles, RealCtSlicesGiveTheIndependentReadersPixels)
 
         // The factory's display slice: one buffer shared with its image part, scanned.
         std::unique_ptr<ecMriSliceBase> keep;
-        ecMriSliceImg<short>* d = DisplaySlice(scansamples::PathOf(f), keep);
+        ecMriSliceImg<short>* d = DisplaySlice(path, keep);
         ASSERT_NE(d, nullptr);
         EXPECT_EQ(testutil::Fnv1a64Le16(d->GetImagePixels(), 512 * 512), f.hash);
         EXPECT_EQ(d->GetImagePixels(), d->GetPixels());

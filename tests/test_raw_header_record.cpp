@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Quarn.h"
-#include "RecordUtil.h"
+#include "TestUtil.h"
 
 
 TEST(RawHeaderRecord, ValidityBoundsAndOptionBits)

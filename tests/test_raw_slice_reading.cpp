@@ -1,41 +1,84 @@
-// Reading headerless raw slice files into typed slices, and the 2 x 2 halving.
+// Reading headerless raw slice files: one case list over every entry point
+// (the plain and display slices' reading constructors, the factory for both
+// kinds), the strict type check, and the 2 x 2 halving.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Quarn.h"
-#include "RecordUtil.h"
 #include "TestUtil.h"
 
 namespace {
 using testutil::RawRecord;
+using Bytes = std::vector<unsigned char>;
+const int W = 32, H = 20;
 
-// Little-endian 16-bit pixels p(r, c) = r * 300 - c * 7 (negative values included).
-short Pixel16(int r, int c) { return static_cast<short>(r * 300 - c * 7); }
+enum class Entry { Plain, Display, FactoryPlain, FactoryDisplay };
 
-std::vector<unsigned char> Block16(int cols, int rows)
+// The slice `entry` reads (the display constructor into `caller`), checked for
+// its kind and storage, or null.
+template <class T>
+std::unique_ptr<ecMriSlice<T>> Read(Entry entry, const std::string& path, MriFileType type, ecRawHeaderInfo* h,
+                                    std::vector<T>& caller)
 {
-    std::vector<unsigned char> out;
-    for (int i = 0; i < cols * rows; ++i) {
-        const uint16_t v = static_cast<uint16_t>(Pixel16(i / cols, i % cols));
-        out.push_back(static_cast<unsigned char>(v & 0xFF));
-        out.push_back(static_cast<unsigned char>(v >> 8));
+    std::unique_ptr<ecMriSlice<T>> s;
+    if (entry == Entry::Plain) s.reset(new ecMriSlice<T>(path.c_str(), type, h, 0, nullptr));
+    if (entry == Entry::Display) s.reset(new ecMriSliceImg<T>(path.c_str(), type, h, 0, caller.data()));
+    if (entry >= Entry::FactoryPlain) {
+        std::unique_ptr<ecMriSliceBase> base(ReadMriSlice(path.c_str(), type, h, entry == Entry::FactoryDisplay, 0));
+        s.reset(dynamic_cast<ecMriSlice<T>*>(base.get()));
+        if (!s) return s;
+        base.release();
     }
-    return out;
+    EXPECT_EQ(s->GetRawHeaderInfo(), nullptr);  // the caller's record is not kept
+    EXPECT_EQ(s->GetRowPointers()[H - 1], s->GetPixels() + (H - 1) * W);
+    auto* shown = dynamic_cast<ecMriSliceImg<T>*>(s.get());
+    EXPECT_EQ(shown != nullptr, entry == Entry::Display || entry == Entry::FactoryDisplay);
+    if (shown) {  // one buffer, seen through both row tables
+        EXPECT_EQ(shown->GetPixels(), shown->GetImagePixels());
+        EXPECT_EQ(shown->GetRowPointers()[H - 1], shown->GetImageRows()[H - 1]);
+        EXPECT_EQ(shown->GetImageWidth() * 1000 + shown->GetImageHeight(), W * 1000 + H);
+        EXPECT_EQ(shown->GetCurrentImage(), shown->GetDisplayImage());
+    } else {
+        EXPECT_EQ(s->GetMaxVal(), 255);  // not computed by the read
+    }
+    EXPECT_EQ(s->OwnsData(), !shown);  // a display slice's image owns the pixels
+    EXPECT_TRUE(entry != Entry::Display || std::memcmp(caller.data(), s->GetPixels(), W * H * sizeof(T)) == 0);
+    return s;
 }
 
-// The message a failed read throws, "(no error)" when it reads.
+struct Case {
+    MriFileType type;
+    int dataType;
+    long offset;
+    size_t before, after, start;  // bytes around the block; where the pixels read start
+    bool swapped, factory;        // each 16-bit half swapped; read through the factory too
+};
+
 template <class T>
-std::string ThrownMessage(const std::string& name, MriFileType type, ecRawHeaderInfo* hdr, unsigned long options = 0)
+void Check(const Case& c, const Bytes& block)
 {
-    try {
-        ecMriSlice<T> s(name.empty() ? nullptr : name.c_str(), type, hdr, options, nullptr);
-    } catch (const std::exception& e) {
-        return e.what();
+    testutil::TempDir dir;
+    Bytes file(c.before, 0xAB);
+    file.insert(file.end(), block.begin(), block.end());
+    file.insert(file.end(), c.after, 0xCD);
+    testutil::WriteFile(dir.file("s.raw"), file);
+    Bytes expected(file.begin() + static_cast<long>(c.start), file.begin() + static_cast<long>(c.start + W * H * sizeof(T)));
+    for (size_t i = 0; c.swapped && i < expected.size(); i += 2) std::swap(expected[i], expected[i + 1]);
+    for (Entry e : {Entry::Plain, Entry::Display, Entry::FactoryPlain, Entry::FactoryDisplay}) {
+        if (e >= Entry::FactoryPlain && !c.factory) continue;
+        SCOPED_TRACE(testing::Message() << "type " << c.type << " offset " << c.offset << " entry " << int(e));
+        ecRawHeaderInfo h = RawRecord(W, H, c.dataType, c.offset);
+        std::vector<T> caller(W * H);
+        const auto s = Read<T>(e, dir.file("s.raw"), c.type, &h, caller);
+        ASSERT_NE(s, nullptr);
+        ASSERT_EQ(s->GetNumCols() * 1000 + s->GetNumRows(), W * 1000 + H);
+        EXPECT_EQ(Bytes(reinterpret_cast<const unsigned char*>(s->GetPixels()),
+                        reinterpret_cast<const unsigned char*>(s->GetPixels() + W * H)), expected);
     }
-    return "(no error)";
 }
 
 std::string StatusMessage(const std::string& name, int status)
@@ -45,70 +88,46 @@ std::string StatusMessage(const std::string& name, int status)
 
 }  // namespace
 
-TEST(RawSliceReading, SixteenBitAtStartEndAndOffset)
+TEST(RawSliceReading, EveryEntryPointReadsEachTypeAtItsOffset)
 {
-    testutil::TempDir dir;
-    const int W = 256, H = 256;
-    // The block alone, after a 1000-byte header, and with 37 more bytes after it.
-    std::vector<unsigned char> file(1000, 0xAB);
-    const auto block = Block16(W, H);
-    testutil::WriteFile(dir.file("plain.raw"), block);
-    file.insert(file.end(), block.begin(), block.end());
-    testutil::WriteFile(dir.file("header.raw"), file);
-    file.insert(file.end(), 37, 0xCD);
-    testutil::WriteFile(dir.file("both.raw"), file);
-
-    struct Case { std::string file; long offset; } cases[] = {
-        {"plain.raw", 0}, {"header.raw", -1}, {"both.raw", 1000}, {"header.raw", 1000}};
-    for (const auto& k : cases) {
-        ecRawHeaderInfo h = RawRecord(W, H, 98, k.offset);
-        ecMriSlice<short> s(dir.file(k.file).c_str(), MriRaw16, &h, 0, nullptr);
-        ASSERT_EQ(s.GetNumRows(), H);
-        ASSERT_EQ(s.GetNumCols(), W);
-        EXPECT_TRUE(s.OwnsData());
-        EXPECT_EQ(s.GetRawHeaderInfo(), nullptr);  // the caller's record is not kept
-        const short* p = s.GetPixels();
-        int wrong = 0;
-        for (int i = 0; i < W * H; ++i) wrong += p[i] != Pixel16(i / W, i % W);
-        EXPECT_EQ(wrong, 0) << k.file << " at " << k.offset;
-        EXPECT_EQ(s.GetRowPointers()[17], p + 17 * W);
-        EXPECT_EQ(s.GetMaxVal(), 255);  // not computed by the read
-    }
-    // With -1 the block is the last W*H*2 bytes: trailing bytes shift it.
-    ecRawHeaderInfo h = RawRecord(W, H, 98, -1);
-    EXPECT_NE(ecMriSlice<short>(dir.file("both.raw").c_str(), MriRaw16, &h, 0, nullptr).GetPixels()[0], Pixel16(0, 0));
-}
-
-TEST(RawSliceReading, ByteAndFloatPixelsAndTheSwappedType)
-{
-    testutil::TempDir dir;
-    const int W = 32, H = 16;
-    const std::string u8 = dir.file("u8.raw"), f32 = dir.file("f.raw");
-    ecRawHeaderInfo h8 = RawRecord(W, H, 105), hf = RawRecord(W, H, 114);
-
-    std::vector<unsigned char> bytes(W * H);
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 7);
-    testutil::WriteFile(u8, bytes);
-    ecMriSlice<unsigned char> s8(u8.c_str(), MriRaw8, &h8, 0, nullptr);
-    EXPECT_EQ(std::memcmp(s8.GetPixels(), bytes.data(), bytes.size()), 0);
-
+    Bytes block(W * H * 4);
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<unsigned char>(i * 7 + i / 256);
+    const Bytes b8(block.begin(), block.begin() + W * H), b16(block.begin(), block.begin() + W * H * 2);
     std::vector<float> floats(W * H);
     for (size_t i = 0; i < floats.size(); ++i) floats[i] = static_cast<float>(i) * 0.25f - 3.0f;
-    std::vector<unsigned char> fbytes(floats.size() * 4);
-    std::memcpy(fbytes.data(), floats.data(), fbytes.size());
-    testutil::WriteFile(f32, fbytes);
-    ecMriSlice<float> sf(f32.c_str(), MriRawFloat, &hf, 0, nullptr);
-    EXPECT_EQ(std::memcmp(sf.GetPixels(), floats.data(), fbytes.size()), 0);
-    // The byte exchange of the swapped type runs on float pixels too, within each half.
-    ecMriSlice<float> sw(f32.c_str(), MriRaw16Swapped, &hf, 0, nullptr);
-    SwapBytePairs(fbytes.data(), fbytes.size());
-    EXPECT_EQ(std::memcmp(sw.GetPixels(), fbytes.data(), fbytes.size()), 0);
+    Bytes bf(floats.size() * 4);
+    std::memcpy(bf.data(), floats.data(), bf.size());
 
-    // Without the strict check an 8-bit slice reads any raw type; with it the types must agree.
-    EXPECT_EQ(ecMriSlice<unsigned char>(u8.c_str(), MriRaw16, &h8, 0, nullptr).GetPixels()[5], bytes[5]);
-    EXPECT_EQ(ThrownMessage<unsigned char>(u8, MriRaw16, &h8, 0x10), StatusMessage(u8, -13));
-    EXPECT_EQ(ThrownMessage<float>(f32, MriRaw8, &hf, 0x10), StatusMessage(f32, -13));
-    EXPECT_EQ(ThrownMessage<float>(f32, MriRawFloat, &hf, 0x10), "(no error)");
+    Check<unsigned char>({MriRaw8, 105, 0, 0, 0, 0, false, true}, b8);
+    // An 8-bit slice reads any raw type without the strict check.
+    Check<unsigned char>({MriRaw16, 105, 0, 0, 0, 0, false, false}, b8);
+    Check<short>({MriRaw16, 98, 0, 0, 0, 0, false, true}, b16);
+    Check<short>({MriRaw16, 98, 1000, 1000, 37, 1000, false, true}, b16);
+    Check<short>({MriRaw16, 98, -1, 77, 0, 77, false, true}, b16);  // -1: the block is the file's last bytes
+    Check<short>({MriRaw16, 98, -1, 0, 37, 37, false, true}, b16);  // so trailing bytes shift it
+    Check<short>({MriRaw16Swapped, 98, 0, 0, 0, 0, true, true}, b16);
+    Check<short>({MriRaw16Swapped, 98, -1, 77, 0, 77, true, true}, b16);
+    Check<float>({MriRawFloat, 114, 5, 5, 0, 5, false, true}, bf);
+    // The byte exchange of the swapped type runs on float pixels too, within each half.
+    Check<float>({MriRaw16Swapped, 114, 0, 0, 0, 0, true, false}, bf);
+}
+
+TEST(RawSliceReading, TheStrictCheckWantsTheSliceType)
+{
+    testutil::TempDir dir;
+    const std::string path = dir.file("f.raw");
+    testutil::WriteFile(path, Bytes(W * H * 4, 1));
+    ecRawHeaderInfo h8 = RawRecord(W, H, 105), hf = RawRecord(W, H, 114);
+    EXPECT_EQ(testutil::Outcome([&] { return ecMriSlice<unsigned char>(path.c_str(), MriRaw16, &h8, 0x10, nullptr).GetNumCols(); }),
+              StatusMessage(path, -13));
+    EXPECT_EQ(testutil::Outcome([&] { return ecMriSlice<float>(path.c_str(), MriRaw8, &hf, 0x10, nullptr).GetNumCols(); }),
+              StatusMessage(path, -13));
+    EXPECT_EQ(testutil::Outcome([&] { return ecMriSlice<float>(path.c_str(), MriRawFloat, &hf, 0x10, nullptr).GetNumCols(); }),
+              std::to_string(W));
+    // Display storage is full size, so the halving read cannot decimate into it.
+    ecRawHeaderInfo h = RawRecord(W, H, 98);
+    EXPECT_EQ(testutil::Outcome([&] { return ecMriSliceImg<short>(path.c_str(), MriRaw16, &h, 0x10000, nullptr).GetNumCols(); }),
+              StatusMessage(path, -53));
 }
 
 TEST(RawSliceReading, HalvingAveragesTwoByTwoBlocks)

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Quarn.h"
-#include "RecordUtil.h"
+#include "TestUtil.h"
 
 namespace {
 // Opens the protected storage set-up for the tests.

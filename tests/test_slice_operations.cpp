@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "Quarn.h"
-#include "RecordUtil.h"
 #include "TestUtil.h"
 
 namespace {

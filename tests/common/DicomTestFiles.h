@@ -1,6 +1,5 @@
 // Helpers for the DICOM tests: implicit little-endian element streams built
-// byte by byte, the messages the header reader may throw, and a read that
-// turns a thrown error into its message.
+// byte by byte, the messages the header reader may throw, its outcome on a file.
 #ifndef QUARN_TESTS_DICOMTESTFILES_H
 #define QUARN_TESTS_DICOMTESTFILES_H
 
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "Quarn.h"
+#include "TestUtil.h"
 
 namespace dicomtest {
 
@@ -69,27 +69,10 @@ inline bool IsReaderMessage(const std::string& m)
            m.rfind("DICOM:Bad data store length : ", 0) == 0;
 }
 
-// The reader's result as text: "1", another code, or the message it threw.
+// The header reader's outcome on a file (see testutil::Outcome).
 inline std::string ReadOutcome(const std::string& path, ecRawHeaderInfo* header, long* offset = nullptr)
 {
-    try {
-        return std::to_string(read_dicom_data_raw_header(path.c_str(), header, offset, 0));
-    } catch (const ecError& e) {
-        return e.what();
-    }
-}
-
-// The same from a stream, closed afterwards.
-inline std::string ReadOutcome(FILE* fp, ecRawHeaderInfo* header)
-{
-    std::string r;
-    try {
-        r = std::to_string(read_dicom_data_raw_header(fp, header, nullptr, 0));
-    } catch (const ecError& e) {
-        r = e.what();
-    }
-    std::fclose(fp);
-    return r;
+    return testutil::Outcome([&] { return read_dicom_data_raw_header(path.c_str(), header, offset, 0); });
 }
 
 }  // namespace dicomtest

@@ -1,7 +1,6 @@
 // Writes GE Signa and Siemens image files for the tests, every field the
 // readers use settable. The big-endian encoders share no code with the
-// library's byte-order services, so that a mistake there cannot pass both;
-// test_scanner_file_writer checks them against Python's struct module.
+// library's byte-order services, so that a mistake there cannot pass both.
 #ifndef QUARN_TESTS_SCANNERFILEWRITER_H
 #define QUARN_TESTS_SCANNERFILEWRITER_H
 
@@ -10,6 +9,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "TestUtil.h"
 
 namespace scanfiles {
 
@@ -140,6 +141,14 @@ struct SiemensFile {
         return b;
     }
 };
+
+// Writes `file.Build()` as `name` in `dir` and gives its path.
+template <class File>
+std::string Write(const testutil::TempDir& dir, const std::string& name, const File& file)
+{
+    testutil::WriteFile(dir.file(name), file.Build());
+    return dir.file(name);
+}
 
 }  // namespace scanfiles
 

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "Quarn.h"
+
 namespace testutil {
 
 inline std::string DataPath(const std::string& rel) { return std::string(QUARN_TEST_DATA) + "/" + rel; }
@@ -52,6 +54,28 @@ inline std::vector<unsigned char> ReadFile(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path);
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// What a call gives, as text: its result, or the message of the ecError it threw.
+template <class Call>
+std::string Outcome(Call&& call)
+{
+    try {
+        return std::to_string(call());
+    } catch (const ecError& e) {
+        return e.what();
+    }
+}
+
+// A valid axial record of cols x rows pixels of the given type code, with the
+// pixels at `offset` (0: the start of the file, -1: its last bytes).
+inline ecRawHeaderInfo RawRecord(int cols, int rows, int dataType, long offset = 0)
+{
+    ecRawHeaderInfo h;
+    h.bIsValid = true;
+    h.ImagePlane = SliceAxial;
+    h.iNumPix = cols, h.iNumPixY = rows, h.DataType = dataType, h.lDataOffset = offset;
+    return h;
 }
 
 // FNV-1a 64 over bytes.
