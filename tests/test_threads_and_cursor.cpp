@@ -1,5 +1,6 @@
 // The shared pieces under the readers: the bounded byte cursor in both byte
-// orders, the element walk on cut files, and reading from several threads.
+// orders, and reading from several threads. (Cut files through both DICOM
+// walks are in the element reader and slice loading tests.)
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -103,33 +104,6 @@ std::string Read(const Input& in)
 }
 
 }  // namespace
-
-// Every cut of a real file stops with one of the readers' own messages (or a
-// status), through both walks: never a crash, never a read past the cut.
-TEST(ElementWalk, CutFilesStopWithTheReadersMessages)
-{
-    const std::vector<unsigned char> whole = testutil::ReadFile(DataPath("dicom_slices/mr_small_preamble.dcm"));
-    ASSERT_GT(whole.size(), 1000u);
-    testutil::TempDir dir;
-    const std::string path = dir.file("cut.dcm");
-    for (size_t cut = 0; cut < 1000; cut += 7) {
-        testutil::WriteFile(path, std::vector<unsigned char>(whole.begin(), whole.begin() + static_cast<long>(cut)));
-        ecRawHeaderInfo h;
-        const std::string header = dicomtest::ReadOutcome(path, &h);
-        EXPECT_TRUE(dicomtest::IsReaderMessage(header)) << cut << ": " << header;
-        // The slice loader's own walk: implicit little-endian from the header on.
-        ecMriSlice<short> plain;
-        const std::string loader = testutil::Outcome([&] { return plain.ReadDICOMFile(path.c_str(), 0, nullptr); });
-        EXPECT_TRUE(loader.rfind("Unable to read header element : ", 0) == 0 ||
-                    loader.rfind("DICOM:Unable to read data element at ", 0) == 0 ||
-                    loader.rfind("Unable to identify file", 0) == 0 || loader == "DICOM:Data Element too large " ||
-                    loader == "-1")
-            << cut << ": " << loader;
-        EXPECT_NE(testutil::Outcome([&] {
-                      return std::unique_ptr<ecMriSliceBase>(ReadMriSlice(path.c_str(), MriDicom, nullptr, true, 0)) != nullptr;
-                  }), "1") << cut;
-    }
-}
 
 // Four threads read explicit and implicit little-endian DICOM, big-endian
 // ACR-NEMA and Genesis files, as display and plain slices, at once; every
