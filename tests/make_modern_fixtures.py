@@ -84,6 +84,14 @@ def write():
     ds.PixelSpacing = [1.25, 1.5]
     save(ds, "big_endian.dcm", ramp(18, 22, -3000, 3100, np.int16))
 
+    # 12 of 16 bits stored, garbage above the high bit: -2048, -1, 0, 2047 signed
+    # and 2048, 4095, 0, 2047 unsigned.
+    words = np.array([0x0800, 0x0FFF, 0x0000, 0x07FF] * 4, dtype=np.uint16) | np.uint16(0xA000)
+    for signed, name in ((1, "bits12_signed.dcm"), (0, "bits12_unsigned.dcm")):
+        ds = base(4, 4, signed=signed)
+        ds.BitsStored, ds.HighBit = 12, 11
+        save(ds, name, words)
+
     ds = base(16, 16, bits=8, photometric="PALETTE COLOR")
     for c, scale in (("Red", 1), ("Green", 2), ("Blue", 3)):
         setattr(ds, f"{c}PaletteColorLookupTableDescriptor", [256, 0, 16])
@@ -159,7 +167,8 @@ REAL = ["dicom/pydicom/CT_small.dcm", "dicom/pydicom/MR_small_bigendian.dcm", "d
 
 if __name__ == "__main__":
     write()
-    files = sorted(os.path.join(OUT, f) for f in os.listdir(OUT) if f.endswith(".dcm"))
+    # pydicom keeps the bits above the high bit; their values are literals in the test.
+    files = sorted(os.path.join(OUT, f) for f in os.listdir(OUT) if f.endswith(".dcm") and "bits12" not in f)
     files += [os.path.join("tests/data", f) for f in REAL]
     with open(os.path.join(OUT, "expected.tsv"), "w") as out:
         out.write("\t".join(FIELDS) + "\n")

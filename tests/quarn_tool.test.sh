@@ -93,6 +93,7 @@ check convert-signa 0 "$quarn" convert "$s/ge/ramp.imgf" -o "$tmp/g.pgm"
 check convert-siemens-half 0 "$quarn" convert "$s/siemens/ramp.ima" -o "$tmp/h.png" --half
 check convert-dicom-half 0 "$quarn" convert "$s/dicom/series/slice_a.dcm" -o "$tmp/dh.png" --half
 check convert-rawout 0 "$quarn" convert --header "$s/raw/ramp16.hdr" "$s/raw/ramp16.raw" -o "$tmp/p.raw"
+check convert-monochrome1 0 "$quarn" convert "$src/tests/data/modern/monochrome1.dcm" -o "$tmp/m1.pgm"
 "$py" - "$tmp" "$s" <<'PY' || fail=1
 import sys, struct, png
 t, s = sys.argv[1], sys.argv[2]
@@ -124,6 +125,8 @@ for name, base in (("h.png", 500), ("dh.png", 0)):   # 2 x 2 means of the ramp: 
 raw = open(t + "/p.raw", "rb").read()
 assert raw[:12] == bytes(4) + struct.pack("<hhi", 64, 64, 98), raw[:12]
 assert raw[12:] == open(s + "/raw/ramp16.raw", "rb").read()
+m1 = open(t + "/m1.pgm", "rb").read()   # MONOCHROME1: the lowest stored value is white
+assert m1.startswith(b"P5\n20 16\n255\n") and m1[-320] == 255 and m1[-1] == 0, m1[:20]
 PY
 
 # --- Montage: sorted by image number, one common window, a square grid.
