@@ -68,77 +68,59 @@ size_t PixelTypeSize(PixelType type)
     }
 }
 
-double Image::Value(size_t index) const
+namespace {
+
+// Calls f with a value of the pixel type (its type is what f needs).
+template <class F>
+auto WithPixelType(PixelType type, F f)
 {
-    const unsigned char* p = pixelBytes.data() + index * PixelTypeSize(pixelType);
-    switch (pixelType) {
-    case PixelType::U8: return *p;
-    case PixelType::S8: return static_cast<int8_t>(*p);
-    case PixelType::U16: {
-        uint16_t v;
-        std::memcpy(&v, p, 2);
-        return v;
+    switch (type) {
+    case PixelType::U8: return f(uint8_t());
+    case PixelType::S8: return f(int8_t());
+    case PixelType::U16: return f(uint16_t());
+    case PixelType::S16: return f(int16_t());
+    case PixelType::U32: return f(uint32_t());
+    case PixelType::S32: return f(int32_t());
+    case PixelType::F32: break;
     }
-    case PixelType::S16: {
-        int16_t v;
-        std::memcpy(&v, p, 2);
-        return v;
-    }
-    case PixelType::U32: {
-        uint32_t v;
-        std::memcpy(&v, p, 4);
-        return v;
-    }
-    case PixelType::S32: {
-        int32_t v;
-        std::memcpy(&v, p, 4);
-        return v;
-    }
-    case PixelType::F32: {
-        float v;
-        std::memcpy(&v, p, 4);
-        return v;
-    }
-    }
-    return 0.0;
+    return f(float());
 }
 
-namespace {
 template <class T>
-std::pair<double, double> RangeOf(const unsigned char* bytes, size_t n)
+T At(const unsigned char* bytes, size_t index)
 {
-    if (n == 0) return {0.0, 0.0};
-    T lo = std::numeric_limits<T>::max(), hi = std::numeric_limits<T>::lowest();
-    bool any = false;
-    for (size_t i = 0; i < n; ++i) {
-        T v;
-        std::memcpy(&v, bytes + i * sizeof(T), sizeof(T));
-        if constexpr (std::is_floating_point<T>::value) {
-            if (std::isnan(v)) continue;
-        }
-        lo = v < lo ? v : lo;
-        hi = v > hi ? v : hi;
-        any = true;
-    }
-    return any ? std::pair<double, double>{static_cast<double>(lo), static_cast<double>(hi)}
-               : std::pair<double, double>{0.0, 0.0};
+    T v;
+    std::memcpy(&v, bytes + index * sizeof(T), sizeof(T));
+    return v;
 }
+
 }  // namespace
+
+double Image::Value(size_t index) const
+{
+    return WithPixelType(pixelType,
+                         [&](auto tag) { return static_cast<double>(At<decltype(tag)>(pixelBytes.data(), index)); });
+}
 
 std::pair<double, double> Image::Range() const
 {
-    const size_t n = pixelBytes.size() / PixelTypeSize(pixelType);
-    const unsigned char* b = pixelBytes.data();
-    switch (pixelType) {
-    case PixelType::U8: return RangeOf<uint8_t>(b, n);
-    case PixelType::S8: return RangeOf<int8_t>(b, n);
-    case PixelType::U16: return RangeOf<uint16_t>(b, n);
-    case PixelType::S16: return RangeOf<int16_t>(b, n);
-    case PixelType::U32: return RangeOf<uint32_t>(b, n);
-    case PixelType::S32: return RangeOf<int32_t>(b, n);
-    case PixelType::F32: return RangeOf<float>(b, n);
-    }
-    return {0.0, 0.0};
+    return WithPixelType(pixelType, [&](auto tag) {
+        using T = decltype(tag);
+        const size_t n = pixelBytes.size() / sizeof(T);
+        T lo = std::numeric_limits<T>::max(), hi = std::numeric_limits<T>::lowest();
+        bool any = false;
+        for (size_t i = 0; i < n; ++i) {
+            const T v = At<T>(pixelBytes.data(), i);
+            if constexpr (std::is_floating_point<T>::value) {
+                if (std::isnan(v)) continue;
+            }
+            lo = v < lo ? v : lo;
+            hi = v > hi ? v : hi;
+            any = true;
+        }
+        return any ? std::pair<double, double>{static_cast<double>(lo), static_cast<double>(hi)}
+                   : std::pair<double, double>{0.0, 0.0};
+    });
 }
 
 const char* TransferSyntaxName(const std::string& uid)
