@@ -75,9 +75,11 @@ struct ScanResult {
 // of different formats never share a series. Files in folders whose bytes
 // show no format are skipped (unless `options` gives raw geometry); files
 // named that cannot be read, and any that cannot be read while scanned, are
-// listed in `failed`. Never throws for bad input.
+// listed in `failed`. Never throws for bad input. The headers are read on
+// `threads` threads (0: one per processor core); the result is the same
+// whatever their number.
 QUARN_API ScanResult ScanSeries(const std::vector<std::string>& paths, const ReadOptions& options = {},
-                                bool recurse = true);
+                                bool recurse = true, unsigned threads = 1);
 
 // The file names `convert -o OUTDIR/` writes for the series, in their order:
 // "<SeriesNumber>_<SeriesDescription>.nii.gz" (letters, digits, '.', '-' and
@@ -115,13 +117,17 @@ struct Volume {
 // series has a problem (it is not one regular volume), when a file is of
 // several frames or colour samples, or when a file cannot be read or no
 // longer matches what the scan read. Slices whose pixel types or rescale
-// values differ are stored as float32 values with the rescale applied.
-QUARN_API Volume LoadVolume(const Series& series, const ReadOptions& options = {});
+// values differ are stored as float32 values with the rescale applied. The
+// slices are read on `threads` threads (0: one per processor core); the
+// memory held beyond the volume is one slice per thread.
+QUARN_API Volume LoadVolume(const Series& series, const ReadOptions& options = {}, unsigned threads = 1);
 
 // Writes a NIfTI-1 single file (.nii, or gzip-compressed .nii.gz): qform and
 // sform both the volume's affine (code 1, scanner), scl_slope and scl_inter
 // the rescale. Written whole or not at all; throws Error(WriteFailed).
-QUARN_API void WriteNifti(const Volume& volume, const std::string& path);
+// .nii.gz is deflated (level 6) in pieces on `threads` threads (0: one per
+// processor core) into one gzip stream, the same bytes for any number.
+QUARN_API void WriteNifti(const Volume& volume, const std::string& path, unsigned threads = 1);
 
 // ---------------------------------------------------------------- outputs
 

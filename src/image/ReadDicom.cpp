@@ -329,27 +329,26 @@ struct Reader {
         }
     }
 
-    // The stored values: Bits Stored bits from High Bit down, sign-extended
-    // when the representation is signed.
-    template <class T, class Raw>
-    void Unpack(const unsigned char* src, size_t count)
+    // The stored values, in place over the pixel bytes read: each word put
+    // into host order, then Bits Stored bits from High Bit down, sign-extended
+    // when the representation is signed (nothing to do for whole words).
+    template <class T>
+    void Decode(size_t count)
     {
-        image.pixelBytes.resize(count * sizeof(T));
-        T* dst = reinterpret_cast<T*>(image.pixelBytes.data());
-        const Order o = walk.ByteOrder();
+        using U = typename std::make_unsigned<T>::type;
+        unsigned char* p = image.pixelBytes.data();
+        if (sizeof(T) > 1) bytes::Cursor(p, count * sizeof(T)).CopyWords(p, count * sizeof(T), sizeof(T), walk.ByteOrder());
         const int shift = image.highBit + 1 - image.bitsStored;
         const int bits = image.bitsStored;
-        const uint64_t mask = bits >= 32 ? 0xFFFFFFFFull : (1ull << bits) - 1;
-        const bool whole = shift == 0 && bits == int(8 * sizeof(Raw));
+        if (shift == 0 && bits == int(8 * sizeof(T))) return;
+        const U mask = static_cast<U>(bits >= int(8 * sizeof(U)) ? ~U(0) : (U(1) << bits) - 1);
+        const U sign = static_cast<U>(U(1) << (bits - 1));
         for (size_t i = 0; i < count; ++i) {
-            uint64_t raw = sizeof(Raw) == 1   ? src[i]
-                           : sizeof(Raw) == 2 ? bytes::U16(src + 2 * i, o)
-                                              : bytes::U32(src + 4 * i, o);
-            if (!whole) {
-                raw = (raw >> shift) & mask;
-                if (std::is_signed<T>::value && (raw >> (bits - 1)) & 1u) raw |= ~mask;
-            }
-            dst[i] = static_cast<T>(raw);
+            U v;
+            std::memcpy(&v, p + i * sizeof v, sizeof v);
+            v = static_cast<U>((v >> shift) & mask);
+            if (std::is_signed<T>::value) v = static_cast<U>((v ^ sign) - sign);
+            std::memcpy(p + i * sizeof v, &v, sizeof v);
         }
     }
 
@@ -368,22 +367,21 @@ struct Reader {
         if (!walk.Holds(static_cast<uint32_t>(need)))
             Refuse(Reason::Truncated, "the file ends inside the pixel data (" + std::to_string(need) +
                                           " bytes needed, " + std::to_string(in.Remaining()) + " left)");
-        std::vector<unsigned char> raw;
         try {
-            raw.resize(need);
+            image.pixelBytes.resize(need);
         } catch (const std::bad_alloc&) {
             Refuse(Reason::Malformed, "the pixel data is too large to hold");
         }
-        if (in.ReadDirect(raw.data(), raw.size()) != raw.size())
+        if (in.ReadDirect(image.pixelBytes.data(), image.pixelBytes.size()) != image.pixelBytes.size())
             Refuse(Reason::Truncated, "the file ends inside the pixel data");
         const size_t n = static_cast<size_t>(count);
         switch (image.pixelType) {
-        case PixelType::U8: Unpack<uint8_t, uint8_t>(raw.data(), n); break;
-        case PixelType::S8: Unpack<int8_t, uint8_t>(raw.data(), n); break;
-        case PixelType::U16: Unpack<uint16_t, uint16_t>(raw.data(), n); break;
-        case PixelType::S16: Unpack<int16_t, uint16_t>(raw.data(), n); break;
-        case PixelType::U32: Unpack<uint32_t, uint32_t>(raw.data(), n); break;
-        case PixelType::S32: Unpack<int32_t, uint32_t>(raw.data(), n); break;
+        case PixelType::U8: Decode<uint8_t>(n); break;
+        case PixelType::S8: Decode<int8_t>(n); break;
+        case PixelType::U16: Decode<uint16_t>(n); break;
+        case PixelType::S16: Decode<int16_t>(n); break;
+        case PixelType::U32: Decode<uint32_t>(n); break;
+        case PixelType::S32: Decode<int32_t>(n); break;
         case PixelType::F32: break;
         }
     }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "QuarnSeries.h"
+#include "series/Parallel.h"
 
 namespace quarn {
 
@@ -140,43 +141,128 @@ bool EndsWith(const std::string& s, const char* tail)
     return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
-// Deflates the pieces into a gzip stream written to `fp`.
-bool WriteGzip(std::FILE* fp, const std::vector<std::pair<const unsigned char*, size_t>>& pieces)
-{
-    z_stream z{};
-    if (deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-    std::vector<unsigned char> out(1 << 16);
-    // Runs deflate until it has taken all input (or, finishing, ended the stream).
-    auto pump = [&](int flush) {
-        int r;
-        do {
-            z.next_out = out.data();
-            z.avail_out = static_cast<uInt>(out.size());
-            r = deflate(&z, flush);
-            if (r == Z_STREAM_ERROR) return false;
-            const size_t have = out.size() - z.avail_out;
-            if (std::fwrite(out.data(), 1, have, fp) != have) return false;
-        } while (z.avail_out == 0 || (flush == Z_FINISH && r != Z_STREAM_END));
+// The bytes to compress: the header, then the voxels, as one stream.
+class Stream {
+public:
+    Stream(const std::vector<unsigned char>& header, const std::vector<unsigned char>& voxels)
+        : pieces_{{header.data(), header.size()}, {voxels.data(), voxels.size()}}
+    {
+    }
+    size_t Size() const { return pieces_[0].second + pieces_[1].second; }
+    // Calls take(data, size) for the bytes [from, to), in order.
+    template <class Take>
+    bool Each(size_t from, size_t to, const Take& take) const
+    {
+        size_t at = 0;
+        for (const auto& [data, size] : pieces_) {
+            const size_t lo = std::max(from, at), hi = std::min(to, at + size);
+            if (lo < hi && !take(data + (lo - at), hi - lo)) return false;
+            at += size;
+        }
         return true;
-    };
+    }
+
+private:
+    std::pair<const unsigned char*, size_t> pieces_[2];
+};
+
+// One piece of the gzip stream: the raw deflate data of a stretch of bytes
+// (primed with the 32 KiB before it, so the ratio stays that of one
+// stream), ending on a byte boundary unless it is the last, and the CRC of
+// the stretch.
+struct Deflated {
+    std::vector<unsigned char> bytes;
+    uLong crc = 0;
+    size_t size = 0;
+    bool ok = false;
+};
+
+constexpr size_t kStretch = size_t{1} << 20;
+constexpr size_t kWindow = size_t{1} << 15;
+constexpr int kLevel = 6;
+
+Deflated DeflateStretch(const Stream& in, size_t from, size_t to)
+{
+    Deflated d;
+    d.size = to - from;
+    z_stream z{};
+    if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return d;
     bool ok = true;
-    for (const auto& [data, size] : pieces) {
-        for (size_t done = 0; ok && done < size;) {
-            const uInt chunk = static_cast<uInt>(std::min<size_t>(size - done, 1u << 30));
-            z.next_in = const_cast<Bytef*>(data + done);
-            z.avail_in = chunk;
-            ok = pump(Z_NO_FLUSH);
-            done += chunk;
+    if (from > 0) {
+        std::vector<unsigned char> dict;
+        const size_t start = from > kWindow ? from - kWindow : 0;
+        in.Each(start, from, [&](const unsigned char* p, size_t n) {
+            dict.insert(dict.end(), p, p + n);
+            return true;
+        });
+        ok = deflateSetDictionary(&z, dict.data(), static_cast<uInt>(dict.size())) == Z_OK;
+    }
+    d.bytes.resize(deflateBound(&z, d.size) + 16);
+    size_t used = 0;
+    const bool last = to == in.Size();
+    // Runs deflate over the input it was given, growing the output as it fills.
+    auto pump = [&](int flush) {
+        for (;;) {
+            if (used == d.bytes.size()) d.bytes.resize(d.bytes.size() * 2);
+            z.next_out = d.bytes.data() + used;
+            z.avail_out = static_cast<uInt>(d.bytes.size() - used);
+            const int r = deflate(&z, flush);
+            used = d.bytes.size() - z.avail_out;
+            if (r == Z_STREAM_ERROR) return false;
+            if (flush == Z_FINISH ? r == Z_STREAM_END : (z.avail_in == 0 && z.avail_out > 0)) return true;
+        }
+    };
+    d.crc = crc32(0, nullptr, 0);
+    ok = ok && in.Each(from, to, [&](const unsigned char* p, size_t n) {
+        d.crc = crc32(d.crc, p, static_cast<uInt>(n));
+        z.next_in = const_cast<Bytef*>(p);
+        z.avail_in = static_cast<uInt>(n);
+        return pump(Z_NO_FLUSH);
+    });
+    ok = ok && pump(last ? Z_FINISH : Z_SYNC_FLUSH);
+    deflateEnd(&z);
+    d.bytes.resize(used);
+    d.ok = ok;
+    return d;
+}
+
+void PutLE32(unsigned char* at, uLong v)
+{
+    for (int k = 0; k < 4; ++k) at[k] = static_cast<unsigned char>(v >> (8 * k));
+}
+
+// One gzip member holding the stream, deflated in stretches of 1 MiB on up
+// to `threads` threads and written in order. The bytes written are the same
+// whatever the number of threads.
+bool WriteGzip(std::FILE* fp, const Stream& in, unsigned threads)
+{
+    static const unsigned char kHeader[10] = {0x1f, 0x8b, 8, 0, 0, 0, 0, 0, 0, 3};
+    if (std::fwrite(kHeader, 1, sizeof kHeader, fp) != sizeof kHeader) return false;
+    const size_t total = in.Size();
+    const size_t stretches = (total + kStretch - 1) / kStretch;
+    const size_t batch = 4 * static_cast<size_t>(series::ThreadCount(threads));
+    uLong crc = crc32(0, nullptr, 0);
+    for (size_t first = 0; first < stretches; first += batch) {
+        const size_t n = std::min(batch, stretches - first);
+        std::vector<Deflated> done(n);
+        series::ForEachIndex(n, threads, [&](size_t i) {
+            const size_t from = (first + i) * kStretch;
+            done[i] = DeflateStretch(in, from, std::min(total, from + kStretch));
+        });
+        for (const Deflated& d : done) {
+            if (!d.ok || std::fwrite(d.bytes.data(), 1, d.bytes.size(), fp) != d.bytes.size()) return false;
+            crc = crc32_combine(crc, d.crc, static_cast<z_off_t>(d.size));
         }
     }
-    ok = ok && pump(Z_FINISH);
-    deflateEnd(&z);
-    return ok;
+    unsigned char trailer[8];
+    PutLE32(trailer, crc);
+    PutLE32(trailer + 4, static_cast<uLong>(total & 0xffffffffu));
+    return std::fwrite(trailer, 1, sizeof trailer, fp) == sizeof trailer;
 }
 
 }  // namespace
 
-void WriteNifti(const Volume& v, const std::string& path)
+void WriteNifti(const Volume& v, const std::string& path, unsigned threads)
 {
     const bool gz = EndsWith(path, ".nii.gz");
     if (!gz && !EndsWith(path, ".nii"))
@@ -190,7 +276,7 @@ void WriteNifti(const Volume& v, const std::string& path)
                                                    " bytes of voxels where its size needs " + std::to_string(expected));
     const std::vector<unsigned char> header = MakeHeader(v);
     WriteWhole(path, [&](std::FILE* fp) {
-        if (gz) return WriteGzip(fp, {{header.data(), header.size()}, {v.voxels.data(), v.voxels.size()}});
+        if (gz) return WriteGzip(fp, Stream(header, v.voxels), threads);
         return std::fwrite(header.data(), 1, header.size(), fp) == header.size() &&
                std::fwrite(v.voxels.data(), 1, v.voxels.size(), fp) == v.voxels.size();
     });

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "QuarnSeries.h"
+#include "series/Parallel.h"
 #include "series/SeriesMath.h"
 
 namespace fs = std::filesystem;
@@ -195,48 +196,65 @@ void Walk(const std::string& dir, bool recurse, std::vector<std::string>& out)
 
 }  // namespace
 
-ScanResult ScanSeries(const std::vector<std::string>& paths, const ReadOptions& options, bool recurse)
+ScanResult ScanSeries(const std::vector<std::string>& paths, const ReadOptions& options, bool recurse, unsigned threads)
 {
-    ScanResult result;
-    ReadOptions headerOnly = options;
-    headerOnly.pixels = false;
-    std::map<std::string, size_t> groups;
-    auto add = [&](const std::string& file, bool inFolder) {
-        try {
-            Image im = ReadImage(file, headerOnly);
-            im.file = file;
-            const std::string key = GroupKey(im);
-            auto [it, fresh] = groups.emplace(key, result.series.size());
-            if (fresh) {
-                Series s;
-                s.seriesInstanceUID = im.seriesInstanceUID;
-                s.seriesNumber = im.seriesNumber;
-                s.seriesDescription = im.seriesDescription;
-                s.examNumber = im.examNumber;
-                s.format = im.format;
-                s.folder = FolderOf(file);
-                result.series.push_back(std::move(s));
-            }
-            result.series[it->second].headers.push_back(std::move(im));
-        } catch (const Error& e) {
-            if (inFolder && e.reason() == Reason::UnknownFormat) {
-                ++result.skipped;
-                return;
-            }
-            result.failed.push_back({file, e.cause()});
-        } catch (const std::exception& e) {  // std::bad_alloc and the like: reported, never thrown on
-            result.failed.push_back({file, e.what()});
-        }
+    struct Entry {
+        std::string file;
+        bool inFolder = false;
+        std::optional<Image> image;
+        std::optional<Error> error;
+        std::string otherError;
     };
+    std::vector<Entry> entries;
     for (const std::string& p : paths) {
         std::error_code ec;
         if (fs::is_directory(p, ec)) {
             std::vector<std::string> files;
             Walk(p, recurse, files);
-            for (const std::string& f : files) add(f, true);
+            for (std::string& f : files) entries.push_back({std::move(f), true, {}, {}, {}});
         } else {
-            add(p, false);
+            entries.push_back({p, false, {}, {}, {}});
         }
+    }
+    ReadOptions headerOnly = options;
+    headerOnly.pixels = false;
+    series::ForEachIndex(entries.size(), threads, [&](size_t i) {
+        Entry& e = entries[i];
+        try {
+            e.image = ReadImage(e.file, headerOnly);
+            e.image->file = e.file;
+        } catch (const Error& err) {
+            e.error = err;
+        } catch (const std::exception& err) {  // std::bad_alloc and the like: reported, never thrown on
+            e.otherError = err.what();
+        }
+    });
+    // Grouped in the order the files were named and found, whatever the
+    // order the threads read them in.
+    ScanResult result;
+    std::map<std::string, size_t> groups;
+    for (Entry& e : entries) {
+        if (e.error && e.inFolder && e.error->reason() == Reason::UnknownFormat) {
+            ++result.skipped;
+            continue;
+        }
+        if (!e.image) {
+            result.failed.push_back({e.file, e.error ? e.error->cause() : e.otherError});
+            continue;
+        }
+        Image& im = *e.image;
+        auto [it, fresh] = groups.emplace(GroupKey(im), result.series.size());
+        if (fresh) {
+            Series s;
+            s.seriesInstanceUID = im.seriesInstanceUID;
+            s.seriesNumber = im.seriesNumber;
+            s.seriesDescription = im.seriesDescription;
+            s.examNumber = im.examNumber;
+            s.format = im.format;
+            s.folder = FolderOf(e.file);
+            result.series.push_back(std::move(s));
+        }
+        result.series[it->second].headers.push_back(std::move(im));
     }
     for (Series& s : result.series) Check(s);
     return result;

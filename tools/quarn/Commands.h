@@ -22,11 +22,15 @@ struct RenderOptions {
 };
 
 int RunInfo(const std::vector<std::string>& files, const ReadRequest& request, bool json);
-// Exit status 3 when `strict` and a series has a problem.
-int RunScan(const std::vector<std::string>& paths, const ReadRequest& request, bool json, bool strict);
+// Exit status 3 when `strict` and a series has a problem. `jobs`: the
+// threads that read (0: one per processor core).
+int RunScan(const std::vector<std::string>& paths, const ReadRequest& request, bool json, bool strict,
+            unsigned jobs);
 // Writes the one series of `input` as OUT.nii or OUT.nii.gz, or every series
 // as OUTDIR/<name>.nii.gz when `out` names a folder; each with a JSON sidecar.
-int RunConvertVolume(const std::string& input, const std::string& out, const ReadRequest& request);
+// The series one after the other, each read and compressed on `jobs` threads.
+int RunConvertVolume(const std::string& input, const std::string& out, const ReadRequest& request,
+                     unsigned jobs);
 // Whether an output names a folder: it ends in "/" or is one.
 bool NamesFolder(const std::string& out);
 int RunConvert(const std::string& file, const std::string& out, const ReadRequest& request,

@@ -71,9 +71,9 @@ std::string ScanJson(const quarn::ScanResult& scan)
 
 }  // namespace
 
-int RunScan(const std::vector<std::string>& paths, const ReadRequest& request, bool json, bool strict)
+int RunScan(const std::vector<std::string>& paths, const ReadRequest& request, bool json, bool strict, unsigned jobs)
 {
-    const quarn::ScanResult scan = quarn::ScanSeries(paths, LibraryOptions(request));
+    const quarn::ScanResult scan = quarn::ScanSeries(paths, LibraryOptions(request), true, jobs);
     for (const quarn::FailedFile& f : scan.failed) ReportFileError(f.file, f.error);
     size_t files = 0, withProblems = 0;
     for (const quarn::Series& s : scan.series) {

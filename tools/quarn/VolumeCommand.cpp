@@ -21,11 +21,11 @@ std::string SidecarOf(const std::string& volume)
     return volume.substr(0, n - cut) + ".json";
 }
 
-bool WriteSeries(const quarn::Series& s, const std::string& out, const ReadRequest& request)
+bool WriteSeries(const quarn::Series& s, const std::string& out, const ReadRequest& request, unsigned jobs)
 {
     try {
-        const quarn::Volume v = quarn::LoadVolume(s, LibraryOptions(request));
-        quarn::WriteNifti(v, out);
+        const quarn::Volume v = quarn::LoadVolume(s, LibraryOptions(request), jobs);
+        quarn::WriteNifti(v, out, jobs);
         quarn::WriteWholeText(SidecarOf(out), v.sidecar + "\n");
         std::printf("%s: %d x %d x %d from %zu file%s in %s\n", out.c_str(), v.columns, v.rows, v.slices,
                     s.files.size(), s.files.size() == 1 ? "" : "s", s.folder.c_str());
@@ -44,9 +44,9 @@ bool NamesFolder(const std::string& out)
     return (!out.empty() && out.back() == '/') || fs::is_directory(out, ec);
 }
 
-int RunConvertVolume(const std::string& input, const std::string& out, const ReadRequest& request)
+int RunConvertVolume(const std::string& input, const std::string& out, const ReadRequest& request, unsigned jobs)
 {
-    const quarn::ScanResult scan = quarn::ScanSeries({input}, LibraryOptions(request));
+    const quarn::ScanResult scan = quarn::ScanSeries({input}, LibraryOptions(request), true, jobs);
     int status = 0;
     for (const quarn::FailedFile& f : scan.failed) {
         ReportFileError(f.file, f.error);
@@ -62,7 +62,7 @@ int RunConvertVolume(const std::string& input, const std::string& out, const Rea
                                        " series; -o OUTDIR/ writes one volume per series");
             return 1;
         }
-        return WriteSeries(scan.series.front(), out, request) ? status : 1;
+        return WriteSeries(scan.series.front(), out, request, jobs) ? status : 1;
     }
     std::error_code ec;
     fs::create_directories(out, ec);
@@ -72,7 +72,7 @@ int RunConvertVolume(const std::string& input, const std::string& out, const Rea
     }
     const std::vector<std::string> names = quarn::OutputNames(scan.series);
     for (size_t i = 0; i < scan.series.size(); ++i)
-        if (!WriteSeries(scan.series[i], (fs::path(out) / names[i]).string(), request)) status = 1;
+        if (!WriteSeries(scan.series[i], (fs::path(out) / names[i]).string(), request, jobs)) status = 1;
     return status;
 }
 

@@ -179,6 +179,7 @@ int main(int argc, char** argv)
     bool json = false, scanJson = false, strict = false;
     std::string window, flip;
     int rotate = 0, columns = 0, frame = 0;
+    unsigned scanJobs = 0, convertJobs = 0;
     bool half = false;
 
     auto* info = app.add_subcommand("info", "Show each file's format, header record, slice information, "
@@ -195,6 +196,8 @@ int main(int argc, char** argv)
         ->required();
     scan->add_flag("--json", scanJson, "Write {\"series\": [...], \"failed\": [...], \"skipped\": N} as JSON");
     scan->add_flag("--strict", strict, "Exit with status 3 when any series has a problem");
+    scan->add_option("-j,--jobs", scanJobs, "Read the files on N threads (default: one per processor core)")
+        ->check(CLI::Range(1u, 1024u));
     AddReadOptions(scan, scanRaw);
 
     auto* convert = app.add_subcommand("convert", "Write one slice (one frame) as an 8-bit picture (.png, .pgm; "
@@ -206,6 +209,9 @@ int main(int argc, char** argv)
                         "Output: OUT.png, OUT.pgm or OUT.raw for a slice; OUT.nii.gz or OUT.nii for the one series "
                         "of FILE; OUTDIR/ for <SeriesNumber>_<SeriesDescription>.nii.gz per series")
         ->required();
+    convert->add_option("-j,--jobs", convertJobs,
+                        "NIfTI output: read the slices and compress on N threads (default: one per processor core)")
+        ->check(CLI::Range(1u, 1024u));
     AddRenderOptions(convert, window, rotate, flip, half, frame);
     AddReadOptions(convert, convertRaw);
 
@@ -220,7 +226,7 @@ int main(int argc, char** argv)
     try {
         app.parse(argc, argv);
         if (*info) return tool::RunInfo(infoFiles, MakeRequest(infoRaw), json);
-        if (*scan) return tool::RunScan(scanPaths, MakeRequest(scanRaw), scanJson, strict);
+        if (*scan) return tool::RunScan(scanPaths, MakeRequest(scanRaw), scanJson, strict, scanJobs);
         if (*convert) {
             const tool::RenderOptions render = MakeRender(window, rotate, flip, half, frame);
             const std::string ext = std::filesystem::path(convertOut).extension().string();
@@ -230,7 +236,7 @@ int main(int argc, char** argv)
                 if (render.window || render.fileWindow || render.rotate || render.flip || render.half || render.frame)
                     throw CLI::ValidationError("--output", "NIfTI volumes keep the stored values: --window, --frame, "
                                                            "--rotate, --flip and --half apply to pictures only");
-                return tool::RunConvertVolume(convertFile, convertOut, MakeRequest(convertRaw));
+                return tool::RunConvertVolume(convertFile, convertOut, MakeRequest(convertRaw), convertJobs);
             }
             if (ext != ".png" && ext != ".pgm" && ext != ".raw")
                 throw CLI::ValidationError("--output", "must end in .png, .pgm, .raw, .nii or .nii.gz, or name a "
