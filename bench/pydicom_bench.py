@@ -3,6 +3,7 @@
    pydicom_bench.py MODE LIST_FILE [PASSES [WARMUPS]]
      header  dcmread(..., stop_before_pixels=True) and the values a series scan needs
      full    dcmread and pixel_array
+     quarn   quarn.read (Quarn's Python module; PYTHONPATH names the build's python folder)
 Prints "pass WALL CPU CHECK" for each timed pass (wall-clock and process
 seconds, and a number computed from what was read)."""
 import sys
@@ -35,10 +36,21 @@ def full(names):
     return total
 
 
+def quarn_read(names):
+    import quarn
+    total = 0
+    for name in names:
+        im = quarn.read(name)
+        rows, columns = im.pixels.shape
+        total += int(im.pixels[rows // 2, columns // 2])
+    return total
+
+
 def main():
-    if len(sys.argv) < 3 or sys.argv[1] not in ("header", "full"):
+    modes = {"header": header, "full": full, "quarn": quarn_read}
+    if len(sys.argv) < 3 or sys.argv[1] not in modes:
         sys.exit(__doc__)
-    run = header if sys.argv[1] == "header" else full
+    run = modes[sys.argv[1]]
     with open(sys.argv[2]) as f:
         names = [line.strip() for line in f if line.strip()]
     passes = int(sys.argv[3]) if len(sys.argv) > 3 else 1

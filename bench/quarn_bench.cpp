@@ -2,6 +2,7 @@
 //   scan     the series scan FindDicomFileImageRange over the whole list
 //   display  ReadMriSlice(name, MriDicom, nullptr, true, 0): whole display slices
 //   plain    ecMriSlice<short>::ReadDICOMFile: whole slices of implicit little-endian files
+//   modern   quarn::ReadImage(name): the modern reading path, pixels and all
 //   genesis  ecMriSlice<short>::ReadGEMFile of every listed Genesis file
 //   scanmem  one series scan, then the sizes that bound its memory (no timing)
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 #include "BenchCommon.h"
 #include "Quarn.h"
+#include "QuarnImage.h"
 
 namespace {
 
@@ -67,6 +69,16 @@ int main(int argc, char** argv)
                  const int r = slice.ReadDICOMFile(name.c_str(), 0, nullptr);
                  if (r != 1 || !slice.GetPixels()) bench::Die("ReadDICOMFile answered " + std::to_string(r));
                  sum += CentreOf(slice);
+             }
+             return sum;
+         }},
+        {"modern", [](const std::vector<std::string>& names) {
+             long long sum = 0;
+             for (const std::string& name : names) {
+                 const quarn::Image im = quarn::ReadImage(name);
+                 if (im.pixelBytes.size() < im.PixelCount() * 2) bench::Die("no 16-bit pixels from " + name);
+                 sum += bench::Centre(reinterpret_cast<const unsigned short*>(im.pixelBytes.data()), im.rows,
+                                      im.columns);
              }
              return sum;
          }},

@@ -64,7 +64,7 @@ def _status_in_message(message):
 
 
 from ._quarn import *  # noqa: E402,F401,F403  (the enumeration members too)
-from ._quarn import MriFileType, __version__, _probe, _read, _scan  # noqa: E402,F401
+from ._quarn import MriFileType, __version__, _describe, _probe, _read, _scan  # noqa: E402,F401
 
 __all__ += [m.name for m in MriFileType] + ["SliceUnknown", "SliceAxial", "SliceSagittal", "SliceCoronal"]
 
@@ -82,13 +82,19 @@ class Image:
     ("dicom", "nema", "signa", "genesis", "siemens", "raw").
     """
 
-    __slots__ = ("file", "format", "image", "pixels")
+    __slots__ = ("file", "format", "pixels", "_image")
 
     def __init__(self, file, format, image, pixels):
         self.file = file
         self.format = format
-        self.image = image
         self.pixels = pixels
+        self._image = image  # None: made from the pixel array's image on first use
+
+    @property
+    def image(self):
+        if self._image is None:
+            self._image = json.loads(_describe(self.pixels))
+        return self._image
 
     def rescaled(self):
         """The pixels in rescaled units as float32: value × RescaleSlope +
@@ -147,8 +153,8 @@ def read(path, *, format=None, raw=None):
             raise ValueError(f"raw geometry applies only to raw files, not to format={format!r}")
         raw = _layout(raw)
     file = os.fsdecode(path) if isinstance(path, (str, bytes, os.PathLike)) else path
-    word, text, pixels = _read(path, format, raw)
-    return Image(file, word, json.loads(text), pixels)
+    word, pixels = _read(path, format, raw)
+    return Image(file, word, None, pixels)
 
 
 def scan(paths):

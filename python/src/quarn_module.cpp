@@ -52,6 +52,13 @@ int Checked(const std::string& what, int status)
 
 // Texts that come from files are not guaranteed to be UTF-8: every byte is
 // taken as one Latin-1 character, so no text ever fails to convert.
+// Clears the array's writeable flag (what setflags(write=False) does,
+// without a call through Python).
+void ReadOnly(py::array& a)
+{
+    py::detail::array_proxy(a.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+}
+
 py::str Latin1(const std::string& s)
 {
     PyObject* o = PyUnicode_DecodeLatin1(s.data(), static_cast<Py_ssize_t>(s.size()), nullptr);
@@ -73,8 +80,16 @@ std::string TextArg(const py::object& text)
 // File names: str, bytes or os.PathLike, in the file system's encoding.
 std::string PathArg(const py::handle& path)
 {
-    py::bytes b = py::module_::import("os").attr("fsencode")(path);
-    std::string s = b;
+    // os.fsencode(path), without a call through Python.
+    PyObject* p = PyOS_FSPath(path.ptr());
+    if (!p) throw py::error_already_set();
+    py::object name = py::reinterpret_steal<py::object>(p);
+    if (PyUnicode_Check(p)) {
+        PyObject* encoded = PyUnicode_EncodeFSDefault(p);
+        if (!encoded) throw py::error_already_set();
+        name = py::reinterpret_steal<py::object>(encoded);
+    }
+    std::string s = name.cast<py::bytes>();
     if (s.find('\0') != std::string::npos) throw py::value_error("file name contains a NUL character");
     return s;
 }
@@ -181,7 +196,7 @@ py::array Pixels(const py::object& self)
             a = py::array(dt, {rows, cols}, {cols * static_cast<py::ssize_t>(sizeof(T)), static_cast<py::ssize_t>(sizeof(T))},
                           data, self);
         }
-        a.attr("setflags")(py::arg("write") = false);
+        ReadOnly(a);
         return a;
     });
 }
@@ -630,20 +645,30 @@ quarn::Image ReadAsTheToolDoes(const std::string& path, quarn::ReadOptions optio
     return quarn::ReadImage(path, options);
 }
 
-// The stored values as a read-only array that owns them: the bytes move
-// into a capsule that is the array's base, so the array lives on its own.
-// Shapes as pydicom gives them: (rows, columns), (frames, rows, columns),
-// with a last axis of samples for colour; colour by plane is a strided view.
-py::array PixelArray(quarn::Image& image)
+const char* const kImageCapsule = "quarn.Image";
+
+// The stored values as a read-only array viewing the image's pixel bytes; the
+// array's base holds the image, so the array lives on its own. Shapes as
+// pydicom gives them: (rows, columns), (frames, rows, columns), with a last
+// axis of samples for colour; colour by plane is a strided view.
+py::array PixelArray(const std::shared_ptr<const quarn::Image>& image)
 {
-    const py::dtype dt(quarn::PixelTypeWord(image.pixelType));
-    const py::ssize_t size = dt.itemsize(), rows = image.rows, cols = image.columns, frames = image.frames,
-                      samples = image.samplesPerPixel;
+    // Made once, in the order of quarn::PixelType, and never destroyed (they
+    // would outlive the interpreter).
+    static const auto* kTypes = new std::array<py::dtype, 7>{
+        py::dtype("uint8"), py::dtype("int8"),  py::dtype("uint16"), py::dtype("int16"),
+        py::dtype("uint32"), py::dtype("int32"), py::dtype("float32")};
+    const py::dtype& dt = (*kTypes)[static_cast<size_t>(image->pixelType)];
+    const py::ssize_t size = dt.itemsize(), rows = image->rows, cols = image->columns, frames = image->frames,
+                      samples = image->samplesPerPixel;
     if (rows < 1 || cols < 1 || frames < 1 || samples < 1 ||
-        image.pixelBytes.size() != static_cast<size_t>(rows * cols * frames * samples * size))
+        image->pixelBytes.size() != static_cast<size_t>(rows * cols * frames * samples * size))
         throw std::logic_error("the reader's pixel bytes do not match the image's size");
-    auto* bytes = new std::vector<unsigned char>(std::move(image.pixelBytes));
-    py::capsule owner(bytes, [](void* p) { delete static_cast<std::vector<unsigned char>*>(p); });
+    auto* holder = new std::shared_ptr<const quarn::Image>(image);
+    py::capsule owner(holder, kImageCapsule,
+                      [](PyObject* c) {
+                          delete static_cast<std::shared_ptr<const quarn::Image>*>(PyCapsule_GetPointer(c, kImageCapsule));
+                      });
     std::vector<py::ssize_t> shape, strides;
     if (frames > 1) {
         shape.push_back(frames);
@@ -652,15 +677,15 @@ py::array PixelArray(quarn::Image& image)
     shape.insert(shape.end(), {rows, cols});
     if (samples == 1) {
         strides.insert(strides.end(), {cols * size, size});
-    } else if (image.planarConfiguration == 0) {  // R G B R G B ...
+    } else if (image->planarConfiguration == 0) {  // R G B R G B ...
         shape.push_back(samples);
         strides.insert(strides.end(), {cols * samples * size, samples * size, size});
     } else {  // a plane per sample
         shape.push_back(samples);
         strides.insert(strides.end(), {cols * size, size, rows * cols * size});
     }
-    py::array a(dt, shape, strides, bytes->data(), owner);
-    a.attr("setflags")(py::arg("write") = false);
+    py::array a(dt, shape, strides, image->pixelBytes.data(), owner);
+    ReadOnly(a);
     return a;
 }
 
@@ -681,17 +706,26 @@ void BindImages(py::module_& m)
             quarn::ReadOptions options;
             if (!format.is_none()) options.format = FormatArg(format.cast<std::string>());
             if (!raw.is_none()) options.raw = RawArg(raw.cast<py::sequence>());
-            quarn::Image image;
-            std::string json;
+            std::shared_ptr<const quarn::Image> image;
             {
                 py::gil_scoped_release unlocked;  // other Python threads run while the file is read
-                image = ReadAsTheToolDoes(name, options);
-                json = quarn::ImageJson(image);
+                image = std::make_shared<const quarn::Image>(ReadAsTheToolDoes(name, options));
             }
-            return py::make_tuple(quarn::FormatWord(image.format), Latin1(json), PixelArray(image));
+            return py::make_tuple(quarn::FormatWord(image->format), PixelArray(image));
         },
         py::arg("path"), py::arg("format"), py::arg("raw"),
-        "Reads one file: (format word, the image's JSON text, pixel array). Use quarn.read.");
+        "Reads one file: (format word, pixel array). Use quarn.read.");
+
+    m.def(
+        "_describe",
+        [](const py::array& pixels) {
+            const py::object base = pixels.base();
+            if (!base || !PyCapsule_IsValid(base.ptr(), kImageCapsule))
+                throw py::type_error("not the pixel array of a read image");
+            const auto* image = static_cast<std::shared_ptr<const quarn::Image>*>(PyCapsule_GetPointer(base.ptr(), kImageCapsule));
+            return Latin1(quarn::ImageJson(**image));
+        },
+        py::arg("pixels"), "The JSON text of the image whose pixel array this is. Use quarn.Image.image.");
 
     m.def(
         "_scan",

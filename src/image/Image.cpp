@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "QuarnImage.h"
+#include "mri_slice/PixelRange.h"
 
 namespace quarn {
 
@@ -108,6 +109,11 @@ std::pair<double, double> Image::Range() const
         using T = decltype(tag);
         const size_t n = pixelBytes.size() / sizeof(T);
         T lo = std::numeric_limits<T>::max(), hi = std::numeric_limits<T>::lowest();
+        if constexpr (std::is_integral<T>::value) {
+            if (n == 0) return std::pair<double, double>{0.0, 0.0};
+            PixelRange(reinterpret_cast<const T*>(pixelBytes.data()), n, lo, hi);
+            return std::pair<double, double>{static_cast<double>(lo), static_cast<double>(hi)};
+        }
         bool any = false;
         for (size_t i = 0; i < n; ++i) {
             const T v = At<T>(pixelBytes.data(), i);

@@ -25,7 +25,8 @@ inline void ScalarRange(const T* pixels, size_t n, T& lo, T& hi)
 {
     T l = lo, h = hi;
     for (size_t i = 0; i < n; ++i) {
-        const T v = pixels[i];
+        T v;
+        std::memcpy(&v, pixels + i, sizeof v);  // the pixels may be bytes of a buffer
         if (v < l) l = v;
         if (v > h) h = v;
     }
@@ -39,8 +40,32 @@ inline void ScalarRange(const T* pixels, size_t n, T& lo, T& hi)
 // and -O2 is the optimisation level of the default build and of
 // distributions' builds. 16 bytes is the baseline's register width: wider
 // vector values would be kept on the stack there.
-typedef unsigned char Bytes16 __attribute__((vector_size(16)));
-typedef short Shorts8 __attribute__((vector_size(16)));
+template <class T>
+struct Vector16;
+template <>
+struct Vector16<unsigned char> {
+    typedef unsigned char Type __attribute__((vector_size(16)));
+};
+template <>
+struct Vector16<signed char> {
+    typedef signed char Type __attribute__((vector_size(16)));
+};
+template <>
+struct Vector16<short> {
+    typedef short Type __attribute__((vector_size(16)));
+};
+template <>
+struct Vector16<unsigned short> {
+    typedef unsigned short Type __attribute__((vector_size(16)));
+};
+template <>
+struct Vector16<int> {
+    typedef int Type __attribute__((vector_size(16)));
+};
+template <>
+struct Vector16<unsigned int> {
+    typedef unsigned int Type __attribute__((vector_size(16)));
+};
 
 template <class V>
 inline V Min(V a, V b)
@@ -54,9 +79,10 @@ inline V Max(V a, V b)
     return a > b ? a : b;
 }
 
-template <class T, class V>
+template <class T>
 inline void VectorRange(const T* pixels, size_t n, T& lo, T& hi)
 {
+    using V = typename Vector16<T>::Type;
     constexpr size_t kLanes = sizeof(V) / sizeof(T);
     size_t i = 0;
     if (n >= 2 * kLanes) {
@@ -86,23 +112,30 @@ inline void VectorRange(const T* pixels, size_t n, T& lo, T& hi)
 // The clones are local to this file: GCC 12 gives the chooser of the clones of
 // a function with external linkage default visibility, whatever the build
 // says, and the library would export it.
-QUARN_PIXEL_CLONES void BytesRange(const unsigned char* pixels, size_t n, unsigned char& lo, unsigned char& hi)
+template <class T>
+QUARN_PIXEL_CLONES void IntegerRange(const T* pixels, size_t n, T& lo, T& hi)
 {
-    VectorRange<unsigned char, Bytes16>(pixels, n, lo, hi);
-}
-
-QUARN_PIXEL_CLONES void ShortsRange(const short* pixels, size_t n, short& lo, short& hi)
-{
-    VectorRange<short, Shorts8>(pixels, n, lo, hi);
+    VectorRange(pixels, n, lo, hi);
 }
 
 }  // namespace
 
 void PixelRange(const unsigned char* pixels, size_t n, unsigned char& lo, unsigned char& hi)
 {
-    BytesRange(pixels, n, lo, hi);
+    IntegerRange(pixels, n, lo, hi);
 }
-
-void PixelRange(const short* pixels, size_t n, short& lo, short& hi) { ShortsRange(pixels, n, lo, hi); }
-
+void PixelRange(const signed char* pixels, size_t n, signed char& lo, signed char& hi)
+{
+    IntegerRange(pixels, n, lo, hi);
+}
+void PixelRange(const short* pixels, size_t n, short& lo, short& hi) { IntegerRange(pixels, n, lo, hi); }
+void PixelRange(const unsigned short* pixels, size_t n, unsigned short& lo, unsigned short& hi)
+{
+    IntegerRange(pixels, n, lo, hi);
+}
+void PixelRange(const int* pixels, size_t n, int& lo, int& hi) { IntegerRange(pixels, n, lo, hi); }
+void PixelRange(const unsigned int* pixels, size_t n, unsigned int& lo, unsigned int& hi)
+{
+    IntegerRange(pixels, n, lo, hi);
+}
 void PixelRange(const float* pixels, size_t n, float& lo, float& hi) { ScalarRange(pixels, n, lo, hi); }
