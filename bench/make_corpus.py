@@ -14,6 +14,10 @@ Each series is one folder of N files (default 1000) with a file list
                     opening with the group length of group 0008
   nema-256-b12      the same at 256 x 256
 
+and an archive for the volume benchmarks: archive/series-01 ... series-20,
+20 series of 100 explicit VR 256 x 256 slices (12 bits stored), each its own
+series UID and number.
+
 The header is what an MR scanner typically writes: identification, patient,
 study and series, acquisition parameters, geometry (position, orientation,
 spacing), pixel description, window values and a private block of a few small
@@ -63,7 +67,7 @@ def phantom(size, bits, seed):
     return np.clip(img * top, 0, top).astype(np.uint16)
 
 
-def header(kind, size, bits, series_uid, study_uid, index, count):
+def header(kind, size, bits, series_uid, study_uid, index, count, series_number=3):
     ds = Dataset()
     ds.SpecificCharacterSet = "ISO_IR 100"
     ds.ImageType = ["ORIGINAL", "PRIMARY", "M", "ND"]
@@ -114,7 +118,7 @@ def header(kind, size, bits, series_uid, study_uid, index, count):
     ds.StudyInstanceUID = study_uid
     ds.SeriesInstanceUID = series_uid
     ds.StudyID = "1"
-    ds.SeriesNumber = "3"
+    ds.SeriesNumber = str(series_number)
     ds.AcquisitionNumber = "1"
     ds.InstanceNumber = str(index + 1)
     z = -0.5 * 3.5 * count + 3.5 * index
@@ -158,16 +162,16 @@ def group_length(ds, group):
     return len(buf.getvalue())
 
 
-def write_series(outdir, name, count):
+def write_series(outdir, name, count, folder=None, series_number=3):
     kind, size, bits = SERIES[name]
-    folder = os.path.join(outdir, name)
+    folder = folder or os.path.join(outdir, name)
     os.makedirs(folder, exist_ok=True)
     base = phantom(size, bits, seed=size + bits)
-    series_uid = f"{ROOT}{size}.{bits}.{len(kind)}"
+    series_uid = f"{ROOT}{size}.{bits}.{len(kind)}.{series_number}"
     study_uid = f"{ROOT}1"
     names = []
     for i in range(count):
-        ds = header(kind, size, bits, series_uid, study_uid, i, count)
+        ds = header(kind, size, bits, series_uid, study_uid, i, count, series_number)
         pixels = np.roll(base, i % size, axis=0)  # every slice differs a little
         ds.PixelData = pixels.tobytes()
         ds["PixelData"].VR = "OW"
@@ -256,8 +260,11 @@ def main():
         write_series(args.outdir, name, args.files)
         print(f"{name}: {args.files} files", flush=True)
     print("genesis:", write_genesis(args.outdir))
+    for k in range(1, 21):
+        write_series(args.outdir, "explicit-256-b12", 100, os.path.join(args.outdir, "archive", f"series-{k:02d}"), k)
+    print("archive: 20 series of 100 files")
     with open(os.path.join(args.outdir, "corpus.txt"), "w") as f:
-        f.write(f"files={args.files}\nseries={','.join(wanted)}\npydicom={pydicom.__version__}\n")
+        f.write(f"files={args.files}\nseries={','.join(wanted)}\narchive=20x100\npydicom={pydicom.__version__}\n")
 
 
 if __name__ == "__main__":

@@ -17,6 +17,7 @@ import json
 import logging
 import os
 import sys
+import time
 
 from . import _quarn
 from .series import output_names, scan_series
@@ -69,6 +70,7 @@ def run(src, dst, workers=2, scheduler=None, progress=None):
                                silence_logs=logging.ERROR)
         client = Client(cluster)
     try:
+        started = time.perf_counter()
         futures = client.map(convert_folder, [src] * len(folders), [dst] * len(folders), folders, pure=False)
         if progress if progress is not None else sys.stdout.isatty():
             show_progress(futures)
@@ -80,6 +82,7 @@ def run(src, dst, workers=2, scheduler=None, progress=None):
             except Exception as e:  # the task itself failed: the whole folder is reported
                 reports.append({"folder": rel, "series": [], "failed": [], "skipped": 0,
                                 "error": f"{type(e).__name__}: {e}"})
+        seconds = time.perf_counter() - started
     finally:
         client.close()
         if cluster is not None:
@@ -94,6 +97,9 @@ def run(src, dst, workers=2, scheduler=None, progress=None):
         "folder_errors": [{"folder": r["folder"], "error": r["error"]} for r in reports if "error" in r],
         "unreadable": [dict(f, folder=r["folder"]) for r in reports for f in r["failed"]],
         "skipped": sum(r["skipped"] for r in reports),
+        # From handing the folders to the workers to the last report (the
+        # cluster's start and end not counted).
+        "seconds": round(seconds, 3),
     }
     _quarn._write_whole(os.path.join(dst, "summary.json"), (json.dumps(summary, indent=2) + "\n").encode())
     return summary
