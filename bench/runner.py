@@ -92,6 +92,7 @@ def build_measures(build, corpus):
     for s in READ_SERIES:
         out += [
             Measure("read", s, "limit: fopen + fread whole file + fclose", [lim, "fread"], "limit"),
+            Measure("read", s, "fopen + fread into a fresh buffer + free + fclose", [lim, "freadnew"], "reference"),
             Measure("read", s, DISPLAY, [q, "display"], "quarn"),
             Measure("read", s, DISPLAY_REL, [q_rel, "display"], "quarn"),
             Measure("read", s, DISPLAY_PLAIN, [q_plain, "display"], "quarn"),
@@ -163,7 +164,7 @@ def check_agreement(measures):
     """Readers of one series and kind must have read the same values."""
     groups = {}
     for m in measures:
-        if m.role == "limit" or m.kind == "genesis":
+        if m.role in ("limit", "reference") or m.kind == "genesis":
             continue
         if len(m.checks) != 1:
             sys.exit(f"{m.reader} on {m.series} gave different results in different rounds: {m.checks}")
@@ -254,6 +255,15 @@ def volume_runs(build, corpus, reps, tmp):
     ]
     results = {label: [] for label, _ in runs}
     dask = {1: [], 2: []}
+    print("volumes, warming up ...", file=sys.stderr, flush=True)
+    for folder in (series, archive):
+        for root, _, files in os.walk(folder):
+            for name in files:
+                with open(os.path.join(root, name), "rb") as f:
+                    while f.read(1 << 20):
+                        pass
+    for _, cmd in runs:
+        timed(cmd(), env=env)
     for label in ("quarn.archive, 1 worker", "quarn.archive, 2 workers"):
         results[label] = []
     for r in range(reps):
@@ -333,19 +343,19 @@ def vector_instructions(build):
             head = re.match(r"^[0-9a-f]+ <(.*)>:$", line)
             if head:
                 name = head.group(1)
-                current = name if "IntegerRange<short>" in name and "resolver" not in name and ".cold" not in name \
-                    else None
+                loop = "IntegerRange<short>" in name or name.startswith("PixelRange(short const*")
+                current = name if loop and "resolver" not in name and ".cold" not in name else None
                 if current:
                     counts[current] = 0
             elif current and re.search(r"\bv?p(min|max)sw\b", line):
                 counts[current] += 1
         if not counts:
-            out.append(f"- {label}: no IntegerRange<short> found")
+            out.append(f"- {label}: the loop was not found")
             continue
         def form(name):
             clone = re.search(r"\[clone \.(\w+)\]", name)
-            return clone.group(1) if clone else "one form"
-        parts = ", ".join(f"{form(k)}: {v}" for k, v in counts.items())
+            return clone.group(1) if clone else name.split("(")[0]
+        parts = ", ".join(f"{form(k)}: {v}" for k, v in counts.items() if v or not any(counts.values()))
         out.append(f"- {label}: {parts}")
     return out
 
