@@ -2,7 +2,6 @@
 // trips, missing elements, copy and comparison.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>

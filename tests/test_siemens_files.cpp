@@ -1,12 +1,10 @@
 // Siemens files: the header and information records, the series scan and
 // whole-slice reading.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <climits>
 #include <cmath>
 #include <limits>
-#include <memory>
 #include <string>
 #include <vector>
 

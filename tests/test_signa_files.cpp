@@ -1,12 +1,9 @@
 // GE Signa files: the pixel-depth probe, the header reader, the series scan,
 // whole-slice reading, the layout listing and the foreign float words.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
-#include <memory>
 #include <string>
 #include <vector>
 

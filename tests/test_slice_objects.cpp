@@ -2,7 +2,6 @@
 // pixel access, the library error and the slice information record.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <vector>
 
 #include "Quarn.h"
