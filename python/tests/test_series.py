@@ -2,9 +2,7 @@
 pydicom converted by dcm2niix, every written volume loaded by nibabel."""
 import json
 import os
-import resource
 import shutil
-import signal
 import subprocess
 import sys
 
@@ -157,22 +155,6 @@ def test_bad_input_is_named(tmp_path):
         assert [f for f in os.listdir(tmp_path) if f.startswith(".quarn")] == []
 
 
-def test_failed_write_keeps_the_old_file(tmp_path):
-    src = write_series(str(tmp_path / "dcm"))
-    target = tmp_path / "v.nii"
-    target.write_bytes(b"old bytes")
-
-    def small_files():  # a "disk" that takes 1 KiB per file
-        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-        resource.setrlimit(resource.RLIMIT_FSIZE, (1024, 1024))
-
-    run = subprocess.run([QUARN, "convert", src, "-o", str(target)], preexec_fn=small_files, capture_output=True,
-                         text=True)
-    assert run.returncode == 1 and "write failed" in run.stderr, run.stderr
-    assert target.read_bytes() == b"old bytes"
-    assert sorted(os.listdir(tmp_path)) == ["dcm", "v.nii"]
-
-
 # RAS affines of the real GE pairs by ITK's GE 5.x reader.
 @pytest.mark.parametrize("pair,diagonal,offset", [
     (("c_vf1122.fre", "c_vf1123.fre"), (-0.48828, -0.48828, 1), (125, 125, -160)),
@@ -180,8 +162,6 @@ def test_failed_write_keeps_the_old_file(tmp_path):
 ])
 def test_genesis_pairs_match_itk(tmp_path, pair, diagonal, offset):
     scan = quarn.scan_series([str(DATA / "genesis" / f) for f in pair])
-    if any(e == "stub" for _, e in scan.failed):
-        pytest.skip("the modern Genesis reader is not in the build yet")
     [s] = scan.series
     out = str(tmp_path / "ge.nii.gz")
     s.to_nifti(out)
