@@ -102,15 +102,6 @@ void CheckPixels(const TableRow& row, const std::vector<T>& px)
     for (const auto& s : row.samples) EXPECT_EQ(static_cast<long>(px[s.first]), s.second) << row.file << " @" << s.first;
 }
 
-template <class T>
-std::vector<T> RowsOf(const ecMriSlice<T>& s)
-{
-    std::vector<T> v;
-    for (int r = 0; r < s.GetNumRows(); ++r)
-        v.insert(v.end(), s.GetRowPointers()[r], s.GetRowPointers()[r] + s.GetNumCols());
-    return v;
-}
-
 // The header record as pydicom's values give it; the display readers fill it
 // with the element reader, which also sets the file type and the pixel data
 // offset (the pixel data are the file's last bytes).
@@ -148,7 +139,7 @@ void ReadAndCheck(const TableRow& row, ecMriSliceImg<T>& shown, bool plain)
     // A record without thickness or spacing is not enough for a display slice.
     ASSERT_EQ(shown.ReadDICOMFile(path.c_str(), 0, nullptr), row.valid ? 1 : -101) << row.file;
     if (!row.valid) return;
-    const std::vector<T> full = RowsOf(shown);
+    const std::vector<T> full = testutil::RowsOf(shown);
     CheckPixels(row, full);
     CheckRecord<T>(row, *shown.GetRawHeaderInfo(), true);
     std::vector<T> half;
@@ -167,11 +158,11 @@ void ReadAndCheck(const TableRow& row, ecMriSliceImg<T>& shown, bool plain)
         for (int r = 0; r < shown.GetNumRows(); ++r)
             ASSERT_EQ(shown.GetRowPointers()[r], shown.GetPixels() + static_cast<size_t>(r) * shown.GetNumCols());
     }
-    EXPECT_TRUE(RowsOf(shown) == half) << row.file;
+    EXPECT_TRUE(testutil::RowsOf(shown) == half) << row.file;
     EXPECT_EQ(shown.GetRawHeaderInfo()->iNumPixY, row.rows);  // the record keeps the file's size
 
     ecMriSliceImg<T> made(path.c_str(), MriDicom, nullptr, 0, nullptr);
-    CheckPixels(row, RowsOf(made));
+    CheckPixels(row, testutil::RowsOf(made));
     CheckRecord<T>(row, *made.GetRawHeaderInfo(), true);
 }
 

@@ -23,15 +23,6 @@ std::vector<unsigned char> Bytes(const std::vector<T>& v)
 }
 
 template <class T>
-std::vector<T> RowsOf(const ecMriSlice<T>& s)
-{
-    std::vector<T> v;
-    for (int r = 0; r < s.GetNumRows(); ++r)
-        v.insert(v.end(), s.GetRowPointers()[r], s.GetRowPointers()[r] + s.GetNumCols());
-    return v;
-}
-
-template <class T>
 void ExpectDisplayEqualsPlain(const std::string& name, MriFileType type)
 {
     SCOPED_TRACE(name);
@@ -41,7 +32,7 @@ void ExpectDisplayEqualsPlain(const std::string& name, MriFileType type)
     ecMriSliceImg<T> shown(name.c_str(), type, nullptr, 0, nullptr);
     ASSERT_GT(plain.GetNumRows() * plain.GetNumCols(), 0);
     EXPECT_EQ(shown.GetNumRows() * 1000 + shown.GetNumCols(), plain.GetNumRows() * 1000 + plain.GetNumCols());
-    EXPECT_TRUE(RowsOf(shown) == RowsOf(plain));
+    EXPECT_TRUE(testutil::RowsOf(shown) == testutil::RowsOf(plain));
     EXPECT_EQ(shown.GetRawHeaderInfo()->Ascii(0), plain.GetRawHeaderInfo()->Ascii(0));
     EXPECT_EQ(shown.GetSliceInformation()->Ascii(0), plain.GetSliceInformation()->Ascii(0));
     EXPECT_EQ(shown.GetImagePixels(), shown.GetPixels());  // one buffer, seen by the image part and the slice

@@ -205,10 +205,8 @@ bool Describe(ecMriSliceBase* base, std::string& out)
 {
     auto* s = dynamic_cast<ecMriSlice<T>*>(base);
     if (!s) return false;
-    uint64_t h = 1469598103934665603ull;
-    const size_t n = static_cast<size_t>(s->GetNumRows()) * static_cast<size_t>(s->GetNumCols()) * sizeof(T);
-    const auto* p = reinterpret_cast<const unsigned char*>(s->GetPixels());
-    for (size_t i = 0; p && i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+    const std::vector<T> px = testutil::RowsOf(*s);
+    const uint64_t h = testutil::Fnv1a64(px.data(), px.size() * sizeof(T));
     const ecRawHeaderInfo* r = s->GetRawHeaderInfo();
     char text[160];
     std::snprintf(text, sizeof text, "%dx%d %.6g %.6g %d %016llx", s->GetNumCols(), s->GetNumRows(),
