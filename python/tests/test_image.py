@@ -13,29 +13,10 @@ from pydicom.multival import MultiValue
 from pydicom.pixel_data_handlers.util import apply_modality_lut
 
 import quarn
-from conftest import DATA, SOURCE_DIR
+from conftest import DATA, SOURCE_DIR, write
 
 PYDICOM = DATA / "dicom" / "pydicom"
 GE = DATA / "genesis" / "c_vf1122.fre"  # 512 x 512 big-endian int16 after a 3416-byte header
-
-
-def write(path, pixels, samples=1, **elements):
-    """A small explicit little-endian part 10 file written by pydicom."""
-    ds = pydicom.Dataset()
-    ds.file_meta = pydicom.dataset.FileMetaDataset()
-    ds.file_meta.TransferSyntaxUID = pydicom.uid.ExplicitVRLittleEndian
-    ds.file_meta.MediaStorageSOPClassUID = "1.2.840.10008.5.1.4.1.1.7"
-    ds.file_meta.MediaStorageSOPInstanceUID = pydicom.uid.generate_uid()
-    ds.is_little_endian, ds.is_implicit_VR, ds.PhotometricInterpretation = True, False, "MONOCHROME2"
-    ds.Rows, ds.Columns = pixels.shape[-3:-1] if samples == 3 else pixels.shape[-2:]
-    ds.SamplesPerPixel, ds.BitsAllocated = samples, 8 * pixels.itemsize
-    ds.BitsStored, ds.HighBit = ds.BitsAllocated, ds.BitsAllocated - 1
-    ds.PixelRepresentation = int(pixels.dtype.kind == "i")
-    for key, value in elements.items():
-        setattr(ds, key, value)
-    ds.PixelData = (np.moveaxis(pixels, -1, 0) if elements.get("PlanarConfiguration") else pixels).tobytes()
-    ds.save_as(path, write_like_original=False)
-    return path
 
 
 CASES = {  # id: format word, and a file or the pixels and elements of one pydicom writes
