@@ -132,7 +132,7 @@ TEST(ByteBlocks, FileBlocksHoldWhatTheFileHasFromTheirOffset)
 
 TEST(GenesisBlocks, PackedRunsWithoutPixelsTakeNoBytes)
 {
-    // A 16 x 16 16-bit packed (2) or compressed-and-packed (4) image: file header, exam and
+    // A 16-bit packed (2) or compressed-and-packed (4) image of 16 rows: file header, exam and
     // image headers, a line table whose runs are empty but for `oneRun`, then the pixel data.
     const size_t table = 156 + 1040 + 1044, data = table + 4 * 16;
     struct Case {
@@ -141,6 +141,7 @@ TEST(GenesisBlocks, PackedRunsWithoutPixelsTakeNoBytes)
         long dataOffset;   // from the end of the line table
         int result;
         int pixel;         // row 9, column 5 afterwards
+        int width = 16;
     };
     const Case cases[] = {
         {2, false, 0, 1, 0x4141},   // the background shade 0x41 in both bytes
@@ -148,13 +149,15 @@ TEST(GenesisBlocks, PackedRunsWithoutPixelsTakeNoBytes)
         {2, true, 0, 1, 0x1234},
         {2, true, 1, 0, 0},         // the run's value cut off
         {4, false, 0, 0, 0},        // nothing for the decoder to decode
+        {2, false, 0, 1, 0x4141, 1024},  // the widest image read
+        {2, false, 0, 0, 0, 1025},
     };
     testutil::TempDir dir;
     SetGEMTempDirectory(dir.path().c_str());
     for (const Case& c : cases) {
         scanfiles::Bytes b(data, 0);
         scanfiles::PutText(b, 0, "IMGF", 4);
-        for (auto [offset, value] : {std::pair<size_t, uint64_t>{4, data + c.dataOffset}, {8, 16}, {12, 16}, {16, 16},
+        for (auto [offset, value] : {std::pair<size_t, uint64_t>{4, data + c.dataOffset}, {8, c.width}, {12, 16}, {16, 16},
                                      {20, c.method}, {32, 0x41}, {64, table}, {68, 4 * 16}, {132, 156}, {148, 1196}})
             scanfiles::PutBE(b, offset, value, 4);
         if (c.oneRun) {
@@ -163,7 +166,7 @@ TEST(GenesisBlocks, PackedRunsWithoutPixelsTakeNoBytes)
         }
         testutil::WriteFile(dir.file("packed"), b);
         ecMriSlice<short> s;
-        ASSERT_EQ(s.ReadGEMFile(dir.file("packed").c_str(), nullptr), c.result) << c.method << " " << c.dataOffset;
+        ASSERT_EQ(s.ReadGEMFile(dir.file("packed").c_str(), nullptr), c.result) << c.method << " " << c.dataOffset << " " << c.width;
         EXPECT_EQ(c.result == 1 ? s.GetRowPointers()[9][5] : 0, static_cast<short>(c.pixel)) << c.method;
     }
     SetGEMTempDirectory(nullptr);

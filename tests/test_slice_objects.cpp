@@ -118,6 +118,8 @@ TEST(XmlCursor, FindsElementsAtAnyDepthAndClosesNestedOnesOfTheSameName)
     EXPECT_EQ(doc.substr(begin, end - begin), "outer<a>inner</a><b/>tail");
     EXPECT_EQ(doc.compare(end, 4, "</a "), 0);
     EXPECT_EQ(x.GetPosition(), 0);
+    // A declaration ends at the '>' after its bracketed part, not at one inside it.
+    EXPECT_EQ(ecXml(std::string("<!DOCTYPE d [<!ELEMENT s ANY><s>1</s>]><s>5</s>")).GetInt("s"), 5);
 }
 
 TEST(XmlCursor, MissingElementsGiveEmptyZeroFalseAndAnEmptyCursor)
