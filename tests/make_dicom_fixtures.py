@@ -21,34 +21,19 @@ MR_STORAGE = "1.2.840.10008.5.1.4.1.1.4"
 def image(rows=16, cols=16, bits=16, number="1", orientation="1\\0\\0\\0\\1\\0", spacing="0.5\\0.5",
           thickness="2.5", position="-40\\-40\\12.5", pixels=None, uid="1"):
     """A small MR image data set; None leaves an element out."""
-    ds = Dataset()
-    ds.add_new(0x00080016, "UI", MR_STORAGE)
-    ds.add_new(0x00080018, "UI", UID_ROOT + uid)
-    ds.add_new(0x00080060, "CS", "MR")
-    ds.add_new(0x00100010, "PN", "Fixture^Generated")
-    if thickness is not None:
-        ds.add_new(0x00180050, "DS", thickness)
-    ds.add_new(0x00185100, "CS", "HFS")
-    if number is not None:
-        ds.add_new(0x00200013, "IS", number)
-    if position is not None:
-        ds.add_new(0x00200032, "DS", position)
-    if orientation is not None:
-        ds.add_new(0x00200037, "DS", orientation)
-    ds.add_new(0x00280002, "US", 1)
-    ds.add_new(0x00280004, "CS", "MONOCHROME2")
-    ds.add_new(0x00280010, "US", rows)
-    ds.add_new(0x00280011, "US", cols)
-    if spacing is not None:
-        ds.add_new(0x00280030, "DS", spacing)
-    ds.add_new(0x00280100, "US", bits)
-    ds.add_new(0x00280101, "US", bits)
-    ds.add_new(0x00280102, "US", bits - 1)
-    ds.add_new(0x00280103, "US", 0)
     if pixels is None:
-        n = rows * cols * (bits // 8)
-        pixels = bytes((i * 7) & 0xFF for i in range(n))
-    ds.add_new(0x7FE00010, "OB" if bits == 8 else "OW", pixels)
+        pixels = bytes((i * 7) & 0xFF for i in range(rows * cols * (bits // 8)))
+    ds = Dataset()
+    for tag, vr, value in [
+            (0x00080016, "UI", MR_STORAGE), (0x00080018, "UI", UID_ROOT + uid), (0x00080060, "CS", "MR"),
+            (0x00100010, "PN", "Fixture^Generated"), (0x00180050, "DS", thickness), (0x00185100, "CS", "HFS"),
+            (0x00200013, "IS", number), (0x00200032, "DS", position), (0x00200037, "DS", orientation),
+            (0x00280002, "US", 1), (0x00280004, "CS", "MONOCHROME2"), (0x00280010, "US", rows),
+            (0x00280011, "US", cols), (0x00280030, "DS", spacing), (0x00280100, "US", bits),
+            (0x00280101, "US", bits), (0x00280102, "US", bits - 1), (0x00280103, "US", 0),
+            (0x7FE00010, "OB" if bits == 8 else "OW", pixels)]:
+        if value is not None:
+            ds.add_new(tag, vr, value)
     return ds
 
 
@@ -107,10 +92,8 @@ def generated_files():
 
     # ACR-NEMA without preamble, implicit VR, little and big endian, opening
     # with the group length (0008,0000) of length 4.
-    files["nema_implicit_le.dcm"] = (
-        nema(image(number="12", orientation="0\\1\\0\\0\\0\\-1", uid="10")), (True, True))
-    files["nema_implicit_be.dcm"] = (
-        nema(image(number="13", orientation="1\\0\\0\\0\\0\\-1", uid="11"), little=False), (True, False))
+    files["nema_implicit_le.dcm"] = nema(image(number="12", orientation="0\\1\\0\\0\\0\\-1", uid="10"))
+    files["nema_implicit_be.dcm"] = nema(image(number="13", orientation="1\\0\\0\\0\\0\\-1", uid="11"), little=False)
     # ACR-NEMA files opening with the other elements such files start with,
     # and one opening with an element they do not start with.
     for element, vr, value in [(0x0001, "UL", 1234), (0x0005, "CS", "ISO_IR 100"),
@@ -121,18 +104,18 @@ def generated_files():
         ds.add_new(0x00080000 | element, vr, value)
         if element != 0x0016:
             del ds[0x00080016]
-        files["nema_opens_0008_%04X.dcm" % element] = (nema(ds, group_length=False), (True, True))
+        files["nema_opens_0008_%04X.dcm" % element] = nema(ds, group_length=False)
     ds = image(uid="22")
     del ds[0x00080018]
-    files["nema_opens_0008_0016.dcm"] = (nema(ds, group_length=False), (True, True))
+    files["nema_opens_0008_0016.dcm"] = nema(ds, group_length=False)
 
     # Part 10 variants: 8-bit with frames, "DICM" without preamble, implicit VR.
     ds = image(bits=8, number="4", uid="30")
     ds.add_new(0x00280008, "IS", "3")
-    files["filemeta_8bit_frames.dcm"] = (part10(ds), None)
-    files["filemeta_no_preamble.dcm"] = (part10(image(number="5", uid="31"), preamble=False), "no-preamble")
-    files["filemeta_implicit.dcm"] = (part10(image(number="6", orientation="0\\1\\0\\0\\0\\-1", uid="32"),
-                                           ImplicitVRLittleEndian), None)
+    files["filemeta_8bit_frames.dcm"] = part10(ds)
+    files["filemeta_no_preamble.dcm"] = part10(image(number="5", uid="31"), preamble=False)
+    files["filemeta_implicit.dcm"] = part10(image(number="6", orientation="0\\1\\0\\0\\0\\-1", uid="32"),
+                                           ImplicitVRLittleEndian)
 
     # Sequences: an undefined-length sequence whose items hold elements the
     # reader acts on, and the same with defined lengths, which it passes over.
@@ -141,16 +124,16 @@ def generated_files():
         ds[0x00081140] = sequence(0x00081140, [item(x00200013=("IS", "12"))], undefined)
         ds[0x00400275] = sequence(0x00400275, [item(x00280010=("US", 32), x00180050=("DS", "7.5"),
                                                       x00200037=("DS", "1\\0\\0\\0\\0\\-1"))], undefined)
-        files[name] = (part10(ds), None)
+        files[name] = part10(ds)
     # An out-of-range image number inside an undefined-length sequence, then a valid one.
     ds = image(number="7", uid="42")
     ds[0x00081140] = sequence(0x00081140, [item(x00200013=("IS", "9000"))], True)
-    files["seq_image_number_out_of_range.dcm"] = (part10(ds), None)
+    files["seq_image_number_out_of_range.dcm"] = part10(ds)
     # A pixel data element inside an undefined-length item (an icon) ends the read.
     ds = image(uid="43")
     icon = item(x00280010=("US", 4), x00280011=("US", 4), x00280100=("US", 8), x7FE00010=("OB", bytes(16)))
     ds[0x00880200] = sequence(0x00880200, [icon], True)
-    files["seq_icon_pixels.dcm"] = (part10(ds), None)
+    files["seq_icon_pixels.dcm"] = part10(ds)
 
     # Palette tables of 512 bytes each, with elements after them.
     ds = image(bits=8, uid="50")
@@ -161,7 +144,7 @@ def generated_files():
         ds.add_new(t, "OW", bytes(range(256)) * 2)
     ds.add_new(0x00282110, "CS", "00")
     ds.add_new(0x00400254, "LO", "after the palette")
-    files["palette_8bit.dcm"] = (part10(ds), None)
+    files["palette_8bit.dcm"] = part10(ds)
 
     # Odd and missing values: no thickness, an image number out of range,
     # zero frames, a pixel spacing whose two sizes are split by a NUL byte.
@@ -170,25 +153,25 @@ def generated_files():
     ds.add_new(0x00180088, "DS", "3.25")
     del ds[0x00280030]
     ds[0x00280030] = DataElement(0x00280030, "OB", b"0.5\x000.75")
-    files["odd_values.dcm"] = (nema(ds, group_length=True), (True, True))
+    files["odd_values.dcm"] = nema(ds, group_length=True)
     # A value representation outside the reader's list (UT) before the pixel data.
     ds = image(uid="61")
     ds.add_new(0x00204000, "UT", "a comment")
-    files["vr_ut.dcm"] = (part10(ds), None)
+    files["vr_ut.dcm"] = part10(ds)
 
     # A series: three consistent slices numbered 5, 3, 9; one whose pixel
     # width differs by 1e-7 mm; one of 2048 columns.
     for n in (5, 3, 9):
-        files["series_%d.dcm" % n] = (part10(image(number=str(n), position="0\\0\\%d" % n, uid="7%d" % n)), None)
-    files["series_spacing_1e-7.dcm"] = (part10(image(number="4", spacing="0.5000001\\0.5", uid="80")), None)
-    files["series_2048_columns.dcm"] = (part10(image(number="1", cols=2048, pixels=bytes(64), uid="81")), None)
+        files["series_%d.dcm" % n] = part10(image(number=str(n), position="0\\0\\%d" % n, uid="7%d" % n))
+    files["series_spacing_1e-7.dcm"] = part10(image(number="4", spacing="0.5000001\\0.5", uid="80"))
+    files["series_2048_columns.dcm"] = part10(image(number="1", cols=2048, pixels=bytes(64), uid="81"))
     return files
 
 
 def main():
     gen_dir = os.path.join(DATA, "generated")
     os.makedirs(gen_dir, exist_ok=True)
-    for name, (data, _) in sorted(generated_files().items()):
+    for name, data in sorted(generated_files().items()):
         with open(os.path.join(gen_dir, name), "wb") as f:
             f.write(data)
 

@@ -58,33 +58,20 @@ def read_stream(path, little_endian=True):
     return ds
 
 
-def synthetic(rows, cols, bits, seed, extra):
+def synthetic(rows, cols, bits, seed):
     rng = np.random.default_rng(seed)
     ds = Dataset()
-    ds.SOPClassUID = "1.2.840.10008.5.1.4.1.1.4"
-    ds.Modality = "MR"
-    ds.PatientName = "Fixture^Slice"
-    ds.PatientID = "QUARN-%d" % seed
-    ds.SliceThickness = "2.5"
-    ds.SeriesNumber = "3"
-    ds.InstanceNumber = "7"
-    ds.ImageOrientationPatient = [0, 1, 0, 0, 0, -1]
-    ds.SamplesPerPixel = 1
-    ds.PhotometricInterpretation = "MONOCHROME2"
-    ds.Rows = rows
-    ds.Columns = cols
-    ds.PixelSpacing = [0.75, 0.75]
-    ds.BitsAllocated = bits
-    ds.BitsStored = bits
-    ds.HighBit = bits - 1
+    for key, value in dict(SOPClassUID="1.2.840.10008.5.1.4.1.1.4", Modality="MR", PatientName="Fixture^Slice",
+                           PatientID="QUARN-%d" % seed, SliceThickness="2.5", SeriesNumber="3", InstanceNumber="7",
+                           ImageOrientationPatient=[0, 1, 0, 0, 0, -1], SamplesPerPixel=1,
+                           PhotometricInterpretation="MONOCHROME2", Rows=rows, Columns=cols, PixelSpacing=[0.75, 0.75],
+                           BitsAllocated=bits, BitsStored=bits, HighBit=bits - 1,
+                           PixelRepresentation=int(bits != 8)).items():
+        setattr(ds, key, value)
     if bits == 8:
-        ds.PixelRepresentation = 0
         arr = rng.integers(0, 256, size=(rows, cols), dtype=np.uint8)
     else:
-        ds.PixelRepresentation = 1
         arr = rng.integers(-32768, 32768, size=(rows, cols), dtype=np.int16)
-    for key, value in extra.items():
-        setattr(ds, key, value)
     ds.PixelData = arr.tobytes()
     return ds
 
@@ -117,40 +104,31 @@ def main():
     os.makedirs(OUT, exist_ok=True)
     lines = []
 
+    def put(ds, name, little_endian=True, same_as=None, **how):
+        """Writes a stream and gives the table line of what pydicom reads back from it."""
+        path = os.path.join(OUT, name)
+        write_stream(ds, path, little_endian=little_endian, **how)
+        back = read_stream(path, little_endian=little_endian)
+        assert same_as is None or np.array_equal(back.pixel_array, same_as), name
+        return table_line(name, back, back.pixel_array)
+
     # pydicom's MR_small image, written as a NEMA stream and behind a preamble.
     mr = pydicom.dcmread(os.path.join(PYDICOM_FILES, "MR_small_implicit.dcm"))
     truth = mr.pixel_array
-    for name, preamble in (("mr_small_nema.dcm", False), ("mr_small_preamble.dcm", True)):
-        path = os.path.join(OUT, name)
-        write_stream(mr, path, preamble=preamble)
-        back = read_stream(path)
-        assert np.array_equal(back.pixel_array, truth), name
-        lines.append(table_line(name, back, back.pixel_array))
-
+    lines += [put(mr, "mr_small_nema.dcm", same_as=truth), put(mr, "mr_small_preamble.dcm", True, truth, preamble=True)]
     # The same image big-endian, opening with group 0008's length (how the element reader tells the order).
     be = mr.copy()
     be.PixelData = truth.astype(">i2").tobytes()
-    path = os.path.join(OUT, "mr_small_nema_bigendian.dcm")
-    write_stream(be, path, little_endian=False, group_length=True)
-    back = read_stream(path, little_endian=False)
-    assert np.array_equal(back.pixel_array, truth)
-    lines.append("# big-endian: " + table_line("mr_small_nema_bigendian.dcm", back, back.pixel_array))
+    lines.append("# big-endian: " + put(be, "mr_small_nema_bigendian.dcm", False, truth, group_length=True))
 
     # 8-bit of odd size with Siemens private elements; 16-bit signed without a thickness.
-    odd = synthetic(37, 23, 8, 1, {})
+    odd = synthetic(37, 23, 8, 1)
     odd.add_new(0x00211020, "IS", "17")
     odd.add_new(0x00211221, "DS", "5.5")
-    path = os.path.join(OUT, "synthetic_8bit_37x23.dcm")
-    write_stream(odd, path)
-    back = read_stream(path)
-    lines.append(table_line("synthetic_8bit_37x23.dcm", back, back.pixel_array))
-
-    even = synthetic(40, 48, 16, 2, {})
+    lines.append(put(odd, "synthetic_8bit_37x23.dcm"))
+    even = synthetic(40, 48, 16, 2)
     del even.SliceThickness
-    path = os.path.join(OUT, "synthetic_16bit_40x48.dcm")
-    write_stream(even, path, preamble=True)
-    back = read_stream(path)
-    lines.append(table_line("synthetic_16bit_40x48.dcm", back, back.pixel_array))
+    lines.append(put(even, "synthetic_16bit_40x48.dcm", preamble=True))
 
     # Real implicit little-endian files without file meta (ITK test data).
     for name in ("NoPreambleDicomTest.dcm", "OT-PAL-8-face.dcm", "dicom-sc_cs-1.dcm"):

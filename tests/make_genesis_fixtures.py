@@ -1,16 +1,12 @@
 #!/usr/bin/python3
-"""Writes small GE Genesis ("IMGF") image files for the reader's tests: for each
-storage method (1 plain, 2 packed, 3 compressed, 4 both) and depth (8, 16 bits)
-gem_<method>_<depth>.fre and .pixels, the expected image as little-endian int16
+"""Writes small GE Genesis ("IMGF") files for the reader's tests: for each storage
+method (1 plain, 2 packed, 3 compressed, 4 both) and depth (8, 16 bits)
+gem_<method>_<depth>.fre, and .pixels, the expected image as little-endian int16
 row by row. Usage: make_genesis_fixtures.py OUTPUT_FOLDER
 
-All numbers are big-endian. imgf_header packs the 156-byte header (the other
-generators use it too); the exam header (1040 bytes) holds the exam number at
-8; the image header (1044 bytes) the image number (12), thickness (26),
-columns and rows (30, 32), pixel width and height (50, 54), plane (114) and
-slice spacing (116); packed methods have a line table of (start, run) int16
-pairs, and the pixels outside a row's run take the background shade's low byte
-in each of their bytes. Packed and compressed data hold 16-bit values.
+All numbers are big-endian; imgf_header is the one packer of the 156-byte header.
+Packed methods have a line table of (start, run) int16 pairs; the pixels outside
+a row's run take the background shade's low byte in each of their bytes.
 """
 import os
 import random

@@ -1,15 +1,10 @@
 #!/usr/bin/python3
-"""Writes the modern reading path's DICOM fixtures with pydicom and records
-what pydicom reads back from them and from the real samples; DCMTK's dcmdump
-(Debian dcmtk) must read the same element values, or nothing is written.
-
-    /usr/bin/python3 tests/make_modern_fixtures.py   (from the project's root)
-
-tests/data/modern/*.dcm are written by pydicom; expected.tsv holds, per file,
-the values pydicom's own reader gives: the independent side of the modern
-path's table test.
+"""Writes tests/data/modern/*.dcm with pydicom and expected.tsv, the values
+pydicom reads back from them and from the real samples; DCMTK's dcmdump must
+read the same element values, or nothing is written. Run from the project's
+root: /usr/bin/python3 tests/make_modern_fixtures.py
 """
-import hashlib, os
+import os
 import numpy as np
 import pydicom
 from pydicom.dataset import Dataset, FileMetaDataset

@@ -1,18 +1,13 @@
 // The DICOM element reader on files written by other software and by pydicom
 // (tests/make_dicom_fixtures.py), on hand-built element streams and on every
-// truncation of real files.
+// truncation of real files; its scan state (found marks), the plane of an
+// image orientation, and the position record's setters.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-#include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <random>
 #include <sstream>
-#include <thread>
 
 #include "../src/read_dicom/DicomState.h"
 #include "../src/readnema/DicomSeriesCompare.h"
@@ -162,4 +157,75 @@ TEST(DicomElementReader, EveryTruncationEndsInACodeOrAReaderMessage)
                 ASSERT_TRUE(dicomtest::IsReaderMessage(r)) << rel << " cut at " << n << ": " << r;
         }
     }
+}
+
+TEST(DicomSliceType, DominantAxesOfRowAndColumn)
+{
+    unsigned long reserved = 77;
+    const std::pair<const char*, SliceType> cases[] = {
+        {"1\\0\\0\\0\\1\\0", SliceAxial},
+        {"1\\0\\0\\0\\0\\-1", SliceCoronal},
+        {"0\\1\\0\\0\\0\\-1", SliceSagittal},
+        {"0\\0\\1\\1\\0\\0", SliceAxial},           // row along z: no named plane
+        {"0.7\\0.7\\0\\0\\0\\1", SliceCoronal},     // x wins the tie
+        {"-0.2\\-0.98\\0\\0.1 0.2 -0.97", SliceSagittal},  // blanks separate as well
+        {"1\\0\\0\\0\\0", SliceAxial},              // five numbers
+        {"0\\0\\0\\0\\0\\1", SliceAxial},           // a zero row has no axis
+        {"", SliceAxial},
+        {nullptr, SliceAxial},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GetDicomSliceType(c.first, reserved), c.second) << (c.first ? c.first : "(null)");
+    EXPECT_EQ(reserved, 77u);
+}
+
+TEST(DicomScanState, AReadMarksWhatItFoundInThatFileOnly)
+{
+    testutil::TempDir dir;
+    testutil::WriteFile(dir.file("full.dcm"), dicomtest::Elements().group(0x0008).text(0x0018, 0x0050, "2")
+                                                  .text(0x0018, 0x0088, "3").text(0x0020, 0x0013, "5")
+                                                  .text(0x0020, 0x0037, "1\\0\\0\\0\\1\\0").size(16, 16)
+                                                  .text(0x0028, 0x0030, "1\\1").pixels(2).bytes);
+    testutil::WriteFile(dir.file("bare.dcm"),
+                        dicomtest::Elements().group(0x0008).text(0x0020, 0x0013, "9000").pixels(2).bytes);
+    ecRawHeaderInfo h;
+    ASSERT_EQ(dicomtest::ReadOutcome(dir.file("full.dcm"), &h), "1");
+    for (int slot : {kDicomSliceThickness, kDicomSliceSpacing, kDicomImageNumber, kDicomOrientation, kDicomRows,
+                     kDicomColumns, kDicomPixelSpacing})
+        EXPECT_TRUE(DicomState().found[slot]) << slot;
+    EXPECT_TRUE(h.bIsValid);
+    ASSERT_EQ(dicomtest::ReadOutcome(dir.file("bare.dcm"), &h), "1");
+    for (int slot = 0; slot < kDicomFieldSlotCount; ++slot) EXPECT_FALSE(DicomState().found[slot]) << slot;
+    EXPECT_EQ(h.iImageNum, 0);
+    EXPECT_FALSE(h.bIsValid);
+}
+
+TEST(DicomPositionRecord, SettersParseBackslashSeparatedValues)
+{
+    ecDicomPositionInfo p;
+    EXPECT_EQ(p.SetPosition("-125.5\\-100\\42", 14), 1);
+    ASSERT_EQ(p.vPosition.size(), 3);
+    EXPECT_DOUBLE_EQ(p.vPosition[0], -125.5);
+    EXPECT_DOUBLE_EQ(p.vPosition[2], 42);
+    EXPECT_EQ(p.Ascii(0).substr(0, 32), "vPosition = -125.5 -100 42\nmRowC");
+
+    // Too few numbers or no text keep the old vector.
+    EXPECT_EQ(p.SetPosition("1\\2", 3), -2);
+    EXPECT_EQ(p.SetPosition(nullptr, 0), -1);
+    EXPECT_DOUBLE_EQ(p.vPosition[0], -125.5);
+    // Extra numbers are ignored; four significant digits are printed.
+    EXPECT_EQ(p.SetPosition("123.456\\0\\1\\99", 0), 1);
+    EXPECT_EQ(p.Ascii(0).substr(0, 25), "vPosition = 123.5 0 1\nmRo");
+
+    EXPECT_EQ(p.SetDirection("1\\0\\0\\0\\1\\0", 11), 1);
+    EXPECT_NE(p.Ascii(0).find("mRowColDirs = 1 0 0 :0 1 0 \n"), std::string::npos);
+    EXPECT_EQ(p.SetDirection("1\\0\\0\\0\\1", 9), -2);
+    EXPECT_EQ(p.SetDirection(nullptr, 0), -1);
+    EXPECT_EQ(p.mRowColDirs.rows(), 2);
+    EXPECT_DOUBLE_EQ(p.mRowColDirs(1, 1), 1.0);
+
+    EXPECT_EQ(p.SetOrientation(nullptr, 0), -1);
+    EXPECT_EQ(p.SetOrientation("HFS", 3), 1);
+    const std::string text = p.Ascii(0);
+    EXPECT_EQ(text.substr(text.size() - 18), "sOrientation = HFS");
 }

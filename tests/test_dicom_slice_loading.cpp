@@ -1,8 +1,10 @@
-// Whole DICOM and NEMA slices read into a plain slice: pixels against pydicom,
-// the element rules of the slice reader, the fallbacks, the half-size read,
-// byte order, and bad input.
+// Whole DICOM and NEMA slices: pixels against pydicom through every entry
+// point (the plain slice, the display slice at full and half size, the display
+// slice's reading constructor), the element rules of the slice reader, the
+// fallbacks, byte order, and bad input.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <sstream>
@@ -100,32 +102,86 @@ void CheckPixels(const TableRow& row, const std::vector<T>& px)
     for (const auto& s : row.samples) EXPECT_EQ(static_cast<long>(px[s.first]), s.second) << row.file << " @" << s.first;
 }
 
+// The header record as pydicom's values give it; the display readers fill it
+// with the element reader, which also sets the file type and the pixel data
+// offset (the pixel data are the file's last bytes).
 template <class T>
-void ReadAndCheck(const TableRow& row)
+void CheckRecord(const TableRow& row, const ecRawHeaderInfo& h, bool display)
 {
-    Slice<T> s;
-    ASSERT_EQ(s.Read(SliceData(row.file)), 1) << row.file;
-    EXPECT_EQ(s.GetNumRows(), row.rows) << row.file;
-    EXPECT_EQ(s.GetNumCols(), row.cols) << row.file;
-    EXPECT_TRUE(s.RowTableFits() && s.OwnsData());
-    CheckPixels(row, s.Pixels());
-    const ecRawHeaderInfo& h = s.Hdr();
     EXPECT_EQ(h.bIsValid, row.valid != 0) << row.file;
     EXPECT_NEAR(h.fSizePix, row.spacing == "-" ? h.fSizePix : std::stod(row.spacing), 1e-6) << row.file;
     EXPECT_NEAR(h.fSliceThickness, row.thickness == "-" ? h.fSliceThickness : std::stod(row.thickness), 1e-6);
-    EXPECT_EQ(h.iNumPix, row.cols);
-    EXPECT_EQ(h.iNumPixY, row.rows);
+    EXPECT_EQ(h.iNumPix * 1000 + h.iNumPixY, row.cols * 1000 + row.rows) << row.file;
     EXPECT_EQ(h.DataType, static_cast<int>(GetBaseDataType(T())));
-    EXPECT_EQ(h.FileType, ecRawHeaderInfo().FileType);
+    EXPECT_EQ(h.FileType, display ? MriDicom : ecRawHeaderInfo().FileType);
+    if (display) {
+        EXPECT_EQ(static_cast<size_t>(h.lDataOffset) + sizeof(T) * row.rows * row.cols,
+                  testutil::ReadFile(SliceData(row.file)).size());
+    }
+}
+
+// A plain slice (with `plain`), then a display slice read at full size and at
+// half size (the 2 x 2 means, halves rounded away from zero, an odd last row
+// or column dropped), each time with a row table over the image's own buffer
+// (`shown` is reused from file to file, so that it grows and shrinks), and one
+// made by the display slice's reading constructor.
+template <class T>
+void ReadAndCheck(const TableRow& row, ecMriSliceImg<T>& shown, bool plain)
+{
+    const std::string path = SliceData(row.file);
+    if (plain) {
+        Slice<T> s;
+        ASSERT_EQ(s.Read(path), 1) << row.file;
+        EXPECT_TRUE(s.RowTableFits() && s.OwnsData());
+        CheckPixels(row, s.Pixels());
+        CheckRecord<T>(row, s.Hdr(), false);
+    }
+    // A record without thickness or spacing is not enough for a display slice.
+    ASSERT_EQ(shown.ReadDICOMFile(path.c_str(), 0, nullptr), row.valid ? 1 : -101) << row.file;
+    if (!row.valid) return;
+    const std::vector<T> full = testutil::RowsOf(shown);
+    CheckPixels(row, full);
+    CheckRecord<T>(row, *shown.GetRawHeaderInfo(), true);
+    std::vector<T> half;
+    for (int r = 0; r + 1 < row.rows; r += 2)
+        for (int k = 0; k + 1 < row.cols; k += 2) {
+            const T* p = full.data() + r * row.cols + k;
+            half.push_back(static_cast<T>(std::lround((p[0] + p[1] + p[row.cols] + p[row.cols + 1]) / 4.0)));
+        }
+    for (int div : {1, 2}) {
+        if (div == 2) {
+            ASSERT_EQ(shown.ReadDICOMFile(path.c_str(), 0x10000, nullptr), 1) << row.file;
+        }
+        EXPECT_EQ(shown.GetNumRows() * 1000 + shown.GetNumCols(), row.rows / div * 1000 + row.cols / div);
+        EXPECT_EQ(shown.GetImageHeight() * 1000 + shown.GetImageWidth(), row.rows / div * 1000 + row.cols / div);
+        EXPECT_EQ(shown.GetPixels(), shown.GetImagePixels());
+        for (int r = 0; r < shown.GetNumRows(); ++r)
+            ASSERT_EQ(shown.GetRowPointers()[r], shown.GetPixels() + static_cast<size_t>(r) * shown.GetNumCols());
+    }
+    EXPECT_TRUE(testutil::RowsOf(shown) == half) << row.file;
+    EXPECT_EQ(shown.GetRawHeaderInfo()->iNumPixY, row.rows);  // the record keeps the file's size
+
+    ecMriSliceImg<T> made(path.c_str(), MriDicom, nullptr, 0, nullptr);
+    CheckPixels(row, testutil::RowsOf(made));
+    CheckRecord<T>(row, *made.GetRawHeaderInfo(), true);
 }
 
 }  // namespace
 
-TEST_F(DicomSliceLoading, PixelsEqualPydicom)
+TEST_F(DicomSliceLoading, EveryEntryPointGivesPydicomsPixels)
 {
-    const std::vector<TableRow> table = PixelTable(false);
+    const std::vector<TableRow> table = PixelTable(false), big = PixelTable(true);
     ASSERT_GE(table.size(), 6u);
-    for (const TableRow& row : table) row.type == "uchar" ? ReadAndCheck<unsigned char>(row) : ReadAndCheck<short>(row);
+    ecMriSliceImg<short> shown16;
+    ecMriSliceImg<unsigned char> shown8;
+    for (const TableRow& row : table) {
+        if (row.type == "uchar") ReadAndCheck(row, shown8, true);
+        else ReadAndCheck(row, shown16, true);
+    }
+    // The display readers run the element reader, so they read the big-endian
+    // file in its own order.
+    ASSERT_EQ(big.size(), 1u);
+    ReadAndCheck(big[0], shown16, false);
 
     // This fixture has image number 7, so (0021,1020) = 17 is not used; it has
     // no slice spacing, so (0021,1221) = 5.5 is. The orientation is sagittal.

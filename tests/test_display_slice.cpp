@@ -1,4 +1,7 @@
-// Display slices: windowing, rotating and saving through the slice.
+// Display slices: windowing, rotating and saving through the slice; Signa and
+// Siemens files read by the display slice's reading constructor and into a
+// plain slice agreeing (DICOM ones are checked against pydicom in the slice
+// loading tests, Genesis ones against the written images).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,6 +10,7 @@
 #include <vector>
 
 #include "Quarn.h"
+#include "ScannerFileWriter.h"
 #include "TestUtil.h"
 
 namespace {
@@ -18,7 +22,37 @@ std::vector<unsigned char> Bytes(const std::vector<T>& v)
     return b;
 }
 
+template <class T>
+void ExpectDisplayEqualsPlain(const std::string& name, MriFileType type)
+{
+    SCOPED_TRACE(name);
+    ecMriSlice<T> plain;
+    ASSERT_EQ(type == MriSigna ? plain.GetSignaFile(name.c_str(), 0, nullptr)
+                               : plain.GetSiemensFile(name.c_str(), 0, nullptr), 1);
+    ecMriSliceImg<T> shown(name.c_str(), type, nullptr, 0, nullptr);
+    ASSERT_GT(plain.GetNumRows() * plain.GetNumCols(), 0);
+    EXPECT_EQ(shown.GetNumRows() * 1000 + shown.GetNumCols(), plain.GetNumRows() * 1000 + plain.GetNumCols());
+    EXPECT_TRUE(testutil::RowsOf(shown) == testutil::RowsOf(plain));
+    EXPECT_EQ(shown.GetRawHeaderInfo()->Ascii(0), plain.GetRawHeaderInfo()->Ascii(0));
+    EXPECT_EQ(shown.GetSliceInformation()->Ascii(0), plain.GetSliceInformation()->Ascii(0));
+    EXPECT_EQ(shown.GetImagePixels(), shown.GetPixels());  // one buffer, seen by the image part and the slice
+    EXPECT_EQ(shown.GetImageWidth() * 1000 + shown.GetImageHeight(), plain.GetNumCols() * 1000 + plain.GetNumRows());
+}
+
 }  // namespace
+
+TEST(DisplaySlice, SignaAndSiemensFilesGiveThePlainSlicesPixelsAndRecords)
+{
+    testutil::TempDir dir;
+    scanfiles::SignaFile signa8;  // 16 x 16 pixels 0, 1, ..., 255
+    signa8.depth = 8;
+    for (int i = 0; i < 256; ++i) signa8.pixels.push_back(i);
+    const std::string source = QUARN_SOURCE_DIR;
+    ExpectDisplayEqualsPlain<unsigned char>(scanfiles::Write(dir, "depth8.imgf", signa8), MriSigna);
+    ExpectDisplayEqualsPlain<short>(testutil::DataPath("genesis/c_vf1122.fre"), MriSigna);
+    ExpectDisplayEqualsPlain<short>(source + "/samples/ge/ramp.imgf", MriSigna);
+    ExpectDisplayEqualsPlain<short>(source + "/samples/siemens/ramp.ima", MriSiemens);
+}
 
 TEST(DisplaySlice, WindowRotateAndSaveThroughTheSlice)
 {

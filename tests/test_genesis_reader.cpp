@@ -49,15 +49,6 @@ T HostAt(const unsigned char* block, size_t off)
     return v;
 }
 
-template <class T>
-std::vector<short> PixelsOf(const ecMriSlice<T>& s)
-{
-    std::vector<short> v;
-    for (int r = 0; r < s.GetNumRows(); ++r)
-        for (int c = 0; c < s.GetNumCols(); ++c) v.push_back(static_cast<short>(s.GetRowPointers()[r][c]));
-    return v;
-}
-
 // The display slice the factory makes of `name`, or null.
 ecMriSliceImg<short>* DisplaySlice(const std::string& name, std::unique_ptr<ecMriSliceBase>& keep)
 {
@@ -104,7 +95,7 @@ TEST_F(GenesisFiles, EveryStorageMethodGivesTheWrittenImageAndGeometry)
             ecMriSlice<short> s;
             ASSERT_EQ(s.ReadGEMFile(name.c_str(), nullptr), 1);
             ASSERT_EQ(s.GetNumCols() * 1000 + s.GetNumRows(), kWidth * 1000 + kHeight);
-            EXPECT_EQ(PixelsOf(s), expected);  // through the row table
+            EXPECT_EQ(testutil::RowsOf(s), expected);
             EXPECT_EQ(s.GetRowPointers()[0], s.GetPixels());
             const ecRawHeaderInfo* h = s.GetRawHeaderInfo();
             ASSERT_TRUE(h && h->IsValidForUse(2));
@@ -119,7 +110,8 @@ TEST_F(GenesisFiles, EveryStorageMethodGivesTheWrittenImageAndGeometry)
             // An 8-bit image also fits an unsigned char slice; a 16-bit one leaves it empty.
             ecMriSlice<unsigned char> b;
             ASSERT_EQ(b.ReadGEMFile(name.c_str(), nullptr), depth == 8 ? 1 : 0);
-            if (depth == 8) EXPECT_EQ(PixelsOf(b), expected);
+            const std::vector<unsigned char> bytes = testutil::RowsOf(b);
+            if (depth == 8) EXPECT_EQ(std::vector<short>(bytes.begin(), bytes.end()), expected);
             else EXPECT_TRUE(b.GetPixels() == nullptr && b.GetRawHeaderInfo() == nullptr);
 
             std::unique_ptr<ecMriSliceBase> keep;

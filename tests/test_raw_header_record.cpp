@@ -1,13 +1,14 @@
-// The raw header record: defaults, copies, validity bounds and the flags word.
+// The raw header record: validity bounds and the option bits, copies and
+// sorting; its readable text, and evaluating a compact text from a string.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "Quarn.h"
 #include "TestUtil.h"
-
 
 TEST(RawHeaderRecord, ValidityBoundsAndOptionBits)
 {
@@ -74,4 +75,121 @@ TEST(RawHeaderRecord, CopiesTakeEveryFieldAndSortByImageNumber)
     x.iNumPix = 300;
     EXPECT_FALSE(x < y);
     EXPECT_FALSE(y < x);
+}
+
+namespace {
+const char* kNewRecordReadable =
+    "RawHeaderInfo\n"
+    "PlaneType=Axial\n"
+    "iNumPix=256\n"
+    "iNumPixY=256\n"
+    "fSizePix=0.85940\n"
+    "fSizePix=0.85940\n"
+    "fSliceThickness= 3.0000\n"
+    "fSliceSpacing= 0.0000\n"
+    "iImageNum=  0\n"
+    "FileType=MriNone\n"
+    "fAttenFact=1.0000\n"
+    "uiFlags=     0\n";
+}  // namespace
+
+TEST(RawHeaderText, ReadableForm)
+{
+    ecRawHeaderInfo h;
+    EXPECT_EQ(h.Ascii(0), kNewRecordReadable);
+    std::string crlf;
+    for (const char* p = kNewRecordReadable; *p; ++p) crlf += (*p == '\n') ? std::string("\r\n") : std::string(1, *p);
+    EXPECT_EQ(h.Ascii(2), crlf);
+
+    // The image plane when known, the pixel height second, never the flags.
+    h.ImagePlane = SliceSagittal;
+    h.PlaneType = SliceCoronal;
+    h.fSizePixY = 1.5;
+    h.iImageNum = 1234;
+    h.FileType = MriDicom;
+    h.bFlag9 = true;
+    for (const char* part : {"PlaneType=Sagittal\n", "fSizePix=0.85940\nfSizePix=1.50000\n", "iImageNum=1234\n",
+                             "FileType=MriDicom\n", "uiFlags=     0\n"})
+        EXPECT_NE(h.Ascii(0).find(part), std::string::npos) << part;
+    h.ImagePlane = SliceUnknown;
+    h.PlaneType = static_cast<SliceType>(6);
+    EXPECT_NE(h.Ascii(0).find("PlaneType=Unknown\n"), std::string::npos);
+}
+
+TEST(RawHeaderText, EvaluateSetsTheRecordFromACompactText)
+{
+    // Fields the text does not give are reset, except the file type.
+    ecRawHeaderInfo h;
+    h.FileType = MriRaw16Swapped;
+    h.lDataOffset = 77;
+    h.iNumFrames = 9;
+    h.iSpare[2] = 5;
+    h.bFlag8 = true;
+    ASSERT_TRUE(h.Evaluate(std::string("<Sagittal: short >(256, 256, 0.9, 0.9, 3, 3.5, 12)")));
+    EXPECT_TRUE(h.bIsValid);
+    EXPECT_EQ(h.PlaneType, SliceSagittal);
+    EXPECT_EQ(h.ImagePlane, SliceSagittal);
+    EXPECT_EQ(h.DataType, 98);
+    EXPECT_EQ(h.iNumPix, 256);
+    EXPECT_DOUBLE_EQ(h.fSizePixY, 0.9);
+    EXPECT_DOUBLE_EQ(h.fSliceSpacing, 3.5);
+    EXPECT_EQ(h.iImageNum, 12);
+    EXPECT_DOUBLE_EQ(h.fAttenFact, 0.0);  // only seven numbers
+    EXPECT_EQ(h.EncodeFlags(), 0x30u);  // code 16 and bEvaluated: bDefaults and bFlag8 cleared
+    EXPECT_EQ(h.iNumFrames, 1);
+    EXPECT_EQ(h.lDataOffset, 0);
+    EXPECT_EQ(h.iSpare[2], 0);
+    EXPECT_EQ(h.FileType, MriRaw16Swapped);  // kept
+    EXPECT_TRUE(h.IsValidForUse(2));
+
+    ecRawHeaderInfo g;
+    ASSERT_TRUE(g.Evaluate(std::string(" \t<  CORONAL ::: float>(64 32 1.5 2.5 4 5 -7 2.25 ff 99 98)")));
+    EXPECT_EQ(g.PlaneType, SliceCoronal);
+    EXPECT_EQ(g.DataType, 114);
+    EXPECT_EQ(g.iNumPix, 64);
+    EXPECT_EQ(g.iNumPixY, 32);
+    EXPECT_EQ(g.iImageNum, -7);
+    EXPECT_DOUBLE_EQ(g.fAttenFact, 2.25);
+    EXPECT_EQ(g.iFlagCode, 16);  // the flags value is read but not used
+}
+
+TEST(RawHeaderText, EvaluateRefusesMalformedTexts)
+{
+    const char* bad[] = {
+        "\n<Axial: short>(256,256,1,1,1,1,1)",   // a line feed before "<"
+        "<Axial short>(256,256,1,1,1,1,1)",      // no colon
+        "<Oblique: short>(256,256,1,1,1,1,1)",   // not a plane
+        "<Axial: short>(256,256,1,1,1,1)",       // six numbers
+        "<Axial: short>(256,256,1,1,1,1,1",      // no ")"
+        "<Axial: short> (256,256,1,1,1,1,1)",    // ">(" split
+        "<Axial:",                               // ends after the colon
+        "<Axial: short",                         // ends after the type word
+        "Axial: short>(256,256,1,1,1,1,1)",      // no "<"
+        "",
+    };
+    for (const char* text : bad) {
+        ecRawHeaderInfo h;
+        h.bIsValid = h.bEvaluated = true;
+        h.iNumPix = 300;
+        EXPECT_FALSE(h.Evaluate(std::string(text))) << text;
+        EXPECT_FALSE(h.bIsValid || h.bEvaluated) << text;
+        EXPECT_EQ(h.iNumPix, 300) << text;
+    }
+    // A text that begins with "RawHeaderInfo" leaves the record untouched.
+    ecRawHeaderInfo h;
+    h.bIsValid = h.bEvaluated = true;
+    EXPECT_FALSE(h.Evaluate(h.Ascii(0)));
+    EXPECT_TRUE(h.bIsValid && h.bEvaluated);
+}
+
+TEST(RawHeaderText, EvaluateLooksOnlyAtTheFirst511Characters)
+{
+    const std::string good = "<Axial: short>(256,256,1,1,1,1,1)";
+    ecRawHeaderInfo h;
+    // Padding inside the text pushes the closing ")" past character 511.
+    const std::string open = good.substr(0, good.size() - 1);
+    EXPECT_FALSE(h.Evaluate(open + std::string(511 - open.size(), ' ') + ")"));  // ")" is character 512
+    EXPECT_TRUE(h.Evaluate(open + std::string(510 - open.size(), ' ') + ")"));
+    // Text after the first 511 characters does not matter, nor does 100 KB of it.
+    EXPECT_TRUE(h.Evaluate(good + std::string(100000, 'x')));
 }

@@ -1,18 +1,22 @@
-// What the readers stand on: the byte cursor's word copies and the file
-// blocks they decode from (stated as bytes in memory, so that every
-// expectation holds on a host of either byte order), the Genesis reader's
-// blocks at the very end of a file, and the Genesis module state that each
-// thread has for itself.
+// What the readers stand on: the bounded byte cursor in both byte orders, its
+// word copies and the file blocks they decode from (stated as bytes in memory,
+// so that every expectation holds on a host of either byte order), the Genesis
+// reader's blocks at the very end of a file, the Genesis module state that
+// each thread has for itself, and reading from several threads at once. (Cut
+// files through both DICOM walks are in the element reader and slice loading
+// tests.)
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "../src/bytes/ByteCursor.h"
 #include "MriSlice.h"
+#include "Quarn.h"
 #include "ScannerFileWriter.h"
 #include "TestUtil.h"
 #include "readGEM.h"
@@ -21,6 +25,37 @@ using quarn::bytes::Cursor;
 using quarn::bytes::FileBlock;
 using quarn::bytes::Order;
 using Bytes = std::vector<unsigned char>;
+
+TEST(ByteCursor, ReadsBothOrdersAndRefusesToPassTheEnd)
+{
+    const unsigned char b[] = {0x12, 0x34, 0x56, 0x78, 0x3F, 0x80, 0x00, 0x00};
+    struct Row {
+        Order order;
+        uint16_t u16;
+        uint32_t u32;
+    } rows[] = {{Order::Little, 0x3412, 0x78563412}, {Order::Big, 0x1234, 0x12345678}};
+    for (const Row& r : rows) {
+        Cursor c(b, sizeof b);
+        uint16_t v16 = 0;
+        uint32_t v32 = 0;
+        EXPECT_TRUE(c.U16At(0, v16, r.order));
+        EXPECT_EQ(v16, r.u16);
+        EXPECT_TRUE(c.ReadU32(v32, r.order));
+        EXPECT_EQ(v32, r.u32);
+        EXPECT_EQ(c.Tell(), 4u);
+        EXPECT_FALSE(c.Skip(5));  // 4 left: refused, no move
+        EXPECT_FALSE(c.U32At(5, v32, r.order));
+        EXPECT_EQ(c.Take(5), nullptr);
+        EXPECT_EQ(c.Tell(), 4u);
+        EXPECT_FALSE(c.Seek(9));
+        EXPECT_EQ(c.Sub(6, 3).Size(), 0u);
+    }
+    float f = 0;
+    EXPECT_TRUE(Cursor(b, sizeof b).F32At(4, f, Order::Big));
+    EXPECT_EQ(f, 1.0f);
+    Cursor empty(nullptr, 100);  // no bytes: nothing to read
+    EXPECT_FALSE(empty.Has(1));
+}
 
 TEST(ByteBlocks, WordsComeOutInHostOrderWholeOrNotAtAll)
 {
@@ -97,7 +132,7 @@ TEST(ByteBlocks, FileBlocksHoldWhatTheFileHasFromTheirOffset)
 
 TEST(GenesisBlocks, PackedRunsWithoutPixelsTakeNoBytes)
 {
-    // A 16 x 16 16-bit packed (2) or compressed-and-packed (4) image: file header, exam and
+    // A 16-bit packed (2) or compressed-and-packed (4) image of 16 rows: file header, exam and
     // image headers, a line table whose runs are empty but for `oneRun`, then the pixel data.
     const size_t table = 156 + 1040 + 1044, data = table + 4 * 16;
     struct Case {
@@ -106,6 +141,7 @@ TEST(GenesisBlocks, PackedRunsWithoutPixelsTakeNoBytes)
         long dataOffset;   // from the end of the line table
         int result;
         int pixel;         // row 9, column 5 afterwards
+        int width = 16;
     };
     const Case cases[] = {
         {2, false, 0, 1, 0x4141},   // the background shade 0x41 in both bytes
@@ -113,13 +149,15 @@ TEST(GenesisBlocks, PackedRunsWithoutPixelsTakeNoBytes)
         {2, true, 0, 1, 0x1234},
         {2, true, 1, 0, 0},         // the run's value cut off
         {4, false, 0, 0, 0},        // nothing for the decoder to decode
+        {2, false, 0, 1, 0x4141, 1024},  // the widest image read
+        {2, false, 0, 0, 0, 1025},
     };
     testutil::TempDir dir;
     SetGEMTempDirectory(dir.path().c_str());
     for (const Case& c : cases) {
         scanfiles::Bytes b(data, 0);
         scanfiles::PutText(b, 0, "IMGF", 4);
-        for (auto [offset, value] : {std::pair<size_t, uint64_t>{4, data + c.dataOffset}, {8, 16}, {12, 16}, {16, 16},
+        for (auto [offset, value] : {std::pair<size_t, uint64_t>{4, data + c.dataOffset}, {8, c.width}, {12, 16}, {16, 16},
                                      {20, c.method}, {32, 0x41}, {64, table}, {68, 4 * 16}, {132, 156}, {148, 1196}})
             scanfiles::PutBE(b, offset, value, 4);
         if (c.oneRun) {
@@ -128,7 +166,7 @@ TEST(GenesisBlocks, PackedRunsWithoutPixelsTakeNoBytes)
         }
         testutil::WriteFile(dir.file("packed"), b);
         ecMriSlice<short> s;
-        ASSERT_EQ(s.ReadGEMFile(dir.file("packed").c_str(), nullptr), c.result) << c.method << " " << c.dataOffset;
+        ASSERT_EQ(s.ReadGEMFile(dir.file("packed").c_str(), nullptr), c.result) << c.method << " " << c.dataOffset << " " << c.width;
         EXPECT_EQ(c.result == 1 ? s.GetRowPointers()[9][5] : 0, static_cast<short>(c.pixel)) << c.method;
     }
     SetGEMTempDirectory(nullptr);
@@ -160,4 +198,85 @@ TEST(GenesisState, EachThreadKeepsItsOwnHeaderBlocksAndCounters)
     EXPECT_EQ(ecGEMFileCounters<short>::file_val_ReadGEMFile, myCount);
     EXPECT_EQ(std::memcmp(&GEMHeaderBlocks(), &mine, sizeof mine), 0);
     SetGEMTempDirectory(nullptr);
+}
+
+namespace {
+
+// A slice's geometry and a hash of its pixels.
+template <class T>
+bool Describe(ecMriSliceBase* base, std::string& out)
+{
+    auto* s = dynamic_cast<ecMriSlice<T>*>(base);
+    if (!s) return false;
+    const std::vector<T> px = testutil::RowsOf(*s);
+    const uint64_t h = testutil::Fnv1a64(px.data(), px.size() * sizeof(T));
+    const ecRawHeaderInfo* r = s->GetRawHeaderInfo();
+    char text[160];
+    std::snprintf(text, sizeof text, "%dx%d %.6g %.6g %d %016llx", s->GetNumCols(), s->GetNumRows(),
+                  r ? r->fSizePix : 0.0, r ? r->fSizePixY : 0.0, r ? r->iImageNum : -1,
+                  static_cast<unsigned long long>(h));
+    out = text;
+    return true;
+}
+
+// A file read through the factory as a display slice, or into a plain slice
+// by the DICOM slice loader or the Genesis reader.
+enum class Way { Display, PlainDicom, PlainGenesis };
+struct Input {
+    std::string path;
+    MriFileType type;
+    Way way;
+};
+
+std::string Read(const Input& in)
+{
+    try {
+        std::string out = "null";
+        if (in.way == Way::Display) {
+            std::unique_ptr<ecMriSliceBase> s(ReadMriSlice(in.path.c_str(), in.type, nullptr, true, 0));
+            if (s && !Describe<short>(s.get(), out)) Describe<unsigned char>(s.get(), out);
+            return out;
+        }
+        ecMriSlice<short> s;
+        const int r = in.way == Way::PlainDicom ? s.ReadDICOMFile(in.path.c_str(), 0, nullptr)
+                                                : s.ReadGEMFile(in.path.c_str(), nullptr);
+        Describe<short>(&s, out);
+        return std::to_string(r) + " " + out;
+    } catch (const ecError& e) {
+        return e.what();
+    }
+}
+
+}  // namespace
+
+// Four threads read explicit and implicit little-endian DICOM, big-endian
+// ACR-NEMA and Genesis files, as display and plain slices, at once; every
+// read gives exactly what one thread reading alone gives.
+TEST(ReadingThreads, GiveWhatOneThreadGives)
+{
+    const std::vector<Input> inputs = {
+        {testutil::DataPath("dicom/pydicom/MR_small.dcm"), MriDicom, Way::Display},
+        {testutil::DataPath("dicom/pydicom/MR_small_implicit.dcm"), MriDicom, Way::Display},
+        {testutil::DataPath("dicom_slices/mr_small_nema_bigendian.dcm"), MriDicom, Way::Display},
+        {testutil::DataPath("genesis/c_vf1122.fre"), MriGenesis, Way::Display},
+        {testutil::DataPath("dicom_slices/mr_small_nema.dcm"), MriDicom, Way::PlainDicom},
+        {testutil::DataPath("genesis/c_vf1210.fre"), MriGenesis, Way::PlainGenesis}};
+    // What a thread reads depends on what it read before (the slice loader
+    // swaps by the byte order of the thread's last header read), so each
+    // thread's whole sequence is first read alone, in a fresh thread.
+    constexpr int kThreads = 4, kRounds = 12;
+    auto sequence = [&](int t) {
+        std::vector<std::string> out;
+        for (int round = 0; round < kRounds; ++round)
+            for (size_t i = 0; i < inputs.size(); ++i)  // each thread starts at another file
+                out.push_back(Read(inputs[(i + static_cast<size_t>(t)) % inputs.size()]));
+        return out;
+    };
+    std::vector<std::vector<std::string>> alone(kThreads), together(kThreads);
+    for (int t = 0; t < kThreads; ++t) std::thread([&, t] { alone[t] = sequence(t); }).join();
+    for (const std::string& a : alone[0]) ASSERT_EQ(a.find("null"), std::string::npos) << a;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) threads.emplace_back([&, t] { together[t] = sequence(t); });
+    for (std::thread& th : threads) th.join();
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(together[t], alone[t]) << "thread " << t;
 }

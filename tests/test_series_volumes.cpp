@@ -6,25 +6,17 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "QuarnSeries.h"
-
-namespace fs = std::filesystem;
+#include "TestUtil.h"
 
 namespace {
 
-float FloatAt(const std::string& bytes, size_t at)
+float FloatAt(const std::vector<unsigned char>& bytes, size_t at)
 {
     float v;
     std::memcpy(&v, bytes.data() + at, sizeof v);
     return v;
-}
-
-std::string Slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 TEST(SeriesVolumes, QuaternionAsNibabelGivesIt)
@@ -39,16 +31,15 @@ TEST(SeriesVolumes, QuaternionAsNibabelGivesIt)
         {{0, -2, 0, 5, 1.5, 0, 0, 6, 0, 0, 3, 7, 0, 0, 0, 1}, 0, 0, 0.70710677f, 1, 1.5, 2, 3},
         {{0, 0, -1, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1}, 0.5, -0.5, -0.5, 1, 1, 1, 1},
     };
-    const fs::path dir = fs::temp_directory_path() / "quarn_series_volumes";
-    fs::create_directories(dir);
+    const testutil::TempDir dir;
     for (const Case& c : cases) {
         quarn::Volume v;
         v.columns = v.rows = v.slices = 2;
         v.pixelType = quarn::PixelType::U8;
         v.voxels.assign(8, 7);
         v.affine = c.affine;
-        quarn::WriteNifti(v, (dir / "q.nii").string());
-        const std::string h = Slurp(dir / "q.nii");
+        quarn::WriteNifti(v, dir.file("q.nii"));
+        const std::vector<unsigned char> h = testutil::ReadFile(dir.file("q.nii"));
         ASSERT_EQ(h.size(), 360u);
         EXPECT_NEAR(FloatAt(h, 256), c.b, 1e-6);
         EXPECT_NEAR(FloatAt(h, 260), c.c, 1e-6);
@@ -59,7 +50,6 @@ TEST(SeriesVolumes, QuaternionAsNibabelGivesIt)
         EXPECT_NEAR(FloatAt(h, 88), c.dz, 1e-6);
         EXPECT_EQ(FloatAt(h, 268), c.affine[3]);
     }
-    fs::remove_all(dir);
 }
 
 TEST(SeriesVolumes, NamesAndFailedWrites)
@@ -72,9 +62,8 @@ TEST(SeriesVolumes, NamesAndFailedWrites)
     EXPECT_EQ(quarn::OutputNames(s), (std::vector<std::string>{"7_t1_oblique.nii.gz", "7_t1_oblique_2.nii.gz",
                                                                "series_T2_FLAIR__ax_.nii.gz", "12.nii.gz"}));
 
-    const fs::path dir = fs::temp_directory_path() / "quarn_failed_writes";
-    fs::create_directories(dir);
-    const std::string target = (dir / "v.nii").string();
+    const testutil::TempDir dir;
+    const std::string target = dir.file("v.nii");
     quarn::WriteWholeText(target, "old");
     quarn::Volume short_;
     short_.columns = short_.rows = short_.slices = 2;  // 8 voxels of int16 promised, 3 bytes held
@@ -82,7 +71,7 @@ TEST(SeriesVolumes, NamesAndFailedWrites)
     const auto writes = {
         std::function<void()>([&] { quarn::WriteWhole(target, [](std::FILE* fp) { return std::fputs("x", fp) < 0; }); }),
         std::function<void()>([&] { quarn::WriteNifti(short_, target); }),
-        std::function<void()>([&] { quarn::WriteNifti(short_, (dir / "v.img").string()); }),
+        std::function<void()>([&] { quarn::WriteNifti(short_, dir.file("v.img")); }),
     };
     for (const auto& write : writes) {
         try {
@@ -91,10 +80,10 @@ TEST(SeriesVolumes, NamesAndFailedWrites)
         } catch (const quarn::Error& e) {
             EXPECT_EQ(e.reason(), quarn::Reason::WriteFailed);
         }
-        EXPECT_EQ(Slurp(target), "old");
-        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+        const std::vector<unsigned char> old = testutil::ReadFile(target);
+        EXPECT_EQ(std::string(old.begin(), old.end()), "old");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     }
-    fs::remove_all(dir);
 }
 
 TEST(SeriesVolumes, ThreadsChangeNothing)

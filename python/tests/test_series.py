@@ -2,9 +2,7 @@
 pydicom converted by dcm2niix, every written volume loaded by nibabel."""
 import json
 import os
-import resource
 import shutil
-import signal
 import subprocess
 import sys
 
@@ -12,12 +10,11 @@ import nibabel as nib
 import numpy as np
 import pydicom
 import pytest
-from pydicom.dataset import Dataset, FileMetaDataset
-from pydicom.uid import ExplicitVRLittleEndian, MRImageStorage, generate_uid
+from pydicom.uid import MRImageStorage, generate_uid
 
 import quarn
 
-from conftest import DATA, SOURCE_DIR
+from conftest import DATA, SOURCE_DIR, write
 
 BUILD = os.environ.get("QUARN_BUILD_DIR", str(SOURCE_DIR / "build"))
 QUARN = os.path.join(BUILD, "tools", "quarn")
@@ -41,30 +38,18 @@ def write_series(folder, n=6, rows=12, cols=10, spacing=(0.8, 0.6), gap=2.5, ang
     normal = np.cross(r, c)
     uid = uid or generate_uid()
     rng = np.random.default_rng(len(str(folder)))
+    rescale = dict(RescaleSlope=slope[0], RescaleIntercept=slope[1]) if slope else {}
     for i in range(n):
-        d = positions[i] if positions else i * gap
         rr, cc = (rotation(*tilt) if tilt and i == n // 2 else (r, c))
-        h, w = sizes[i] if sizes else (rows, cols)
-        ds = Dataset()
-        ds.file_meta = FileMetaDataset()
-        ds.file_meta.MediaStorageSOPClassUID = MRImageStorage
-        ds.file_meta.MediaStorageSOPInstanceUID = generate_uid()
-        ds.file_meta.TransferSyntaxUID = ExplicitVRLittleEndian
-        ds.is_little_endian, ds.is_implicit_VR = True, False
-        ds.SOPClassUID, ds.SOPInstanceUID = MRImageStorage, ds.file_meta.MediaStorageSOPInstanceUID
-        ds.Modality, ds.PatientName, ds.PatientID, ds.StudyDate = "MR", "Phantom", "1", "20240101"
-        ds.StudyInstanceUID, ds.SeriesInstanceUID, ds.SeriesNumber = "1.2.3.4", uid, 7
-        ds.SeriesDescription = "t1 oblique"
-        ds.InstanceNumber = n - i
-        ds.ImagePositionPatient = [float(v) for v in np.array(origin) + d * normal]
-        ds.ImageOrientationPatient = [round(float(v), 8) for v in (*rr, *cc)]
-        ds.PixelSpacing, ds.SliceThickness = list(spacing), gap
-        ds.Rows, ds.Columns, ds.SamplesPerPixel, ds.PhotometricInterpretation = h, w, 1, "MONOCHROME2"
-        ds.BitsAllocated, ds.BitsStored, ds.HighBit, ds.PixelRepresentation = 16, 16, 15, 1
-        if slope:
-            ds.RescaleSlope, ds.RescaleIntercept = slope
-        ds.PixelData = rng.integers(-500, 3000, size=(h, w), dtype=np.int16).tobytes()
-        ds.save_as(os.path.join(folder, names[i] if names else f"s{i:02d}.dcm"), write_like_original=False)
+        position = np.array(origin) + (positions[i] if positions else i * gap) * normal
+        write(os.path.join(folder, names[i] if names else f"s{i:02d}.dcm"),
+              rng.integers(-500, 3000, size=sizes[i] if sizes else (rows, cols), dtype=np.int16),
+              SOPClassUID=MRImageStorage, Modality="MR", PatientName="Phantom", PatientID="1",
+              StudyDate="20240101", StudyInstanceUID="1.2.3.4", SeriesInstanceUID=uid, SeriesNumber=7,
+              SeriesDescription="t1 oblique", InstanceNumber=n - i,
+              ImagePositionPatient=[float(v) for v in position],
+              ImageOrientationPatient=[round(float(v), 8) for v in (*rr, *cc)],
+              PixelSpacing=list(spacing), SliceThickness=gap, **rescale)
     return folder
 
 
@@ -157,22 +142,6 @@ def test_bad_input_is_named(tmp_path):
         assert [f for f in os.listdir(tmp_path) if f.startswith(".quarn")] == []
 
 
-def test_failed_write_keeps_the_old_file(tmp_path):
-    src = write_series(str(tmp_path / "dcm"))
-    target = tmp_path / "v.nii"
-    target.write_bytes(b"old bytes")
-
-    def small_files():  # a "disk" that takes 1 KiB per file
-        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-        resource.setrlimit(resource.RLIMIT_FSIZE, (1024, 1024))
-
-    run = subprocess.run([QUARN, "convert", src, "-o", str(target)], preexec_fn=small_files, capture_output=True,
-                         text=True)
-    assert run.returncode == 1 and "write failed" in run.stderr, run.stderr
-    assert target.read_bytes() == b"old bytes"
-    assert sorted(os.listdir(tmp_path)) == ["dcm", "v.nii"]
-
-
 # RAS affines of the real GE pairs by ITK's GE 5.x reader.
 @pytest.mark.parametrize("pair,diagonal,offset", [
     (("c_vf1122.fre", "c_vf1123.fre"), (-0.48828, -0.48828, 1), (125, 125, -160)),
@@ -180,8 +149,6 @@ def test_failed_write_keeps_the_old_file(tmp_path):
 ])
 def test_genesis_pairs_match_itk(tmp_path, pair, diagonal, offset):
     scan = quarn.scan_series([str(DATA / "genesis" / f) for f in pair])
-    if any(e == "stub" for _, e in scan.failed):
-        pytest.skip("the modern Genesis reader is not in the build yet")
     [s] = scan.series
     out = str(tmp_path / "ge.nii.gz")
     s.to_nifti(out)

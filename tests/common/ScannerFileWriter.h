@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "TestUtil.h"
@@ -24,17 +25,14 @@ inline void PutBE(Bytes& b, size_t at, uint64_t value, int nbytes)
     for (int i = 0; i < nbytes; ++i)
         b[at + static_cast<size_t>(i)] = static_cast<unsigned char>(value >> (8 * (nbytes - 1 - i)));
 }
-inline void PutU16BE(Bytes& b, size_t at, uint16_t v) { PutBE(b, at, v, 2); }
-inline void PutU32BE(Bytes& b, size_t at, uint32_t v) { PutBE(b, at, v, 4); }
-template <class Bits, class F>
-void PutFloatBE(Bytes& b, size_t at, F v)
+// The bits of a float or double, for PutBE.
+template <class F>
+uint64_t BitsOf(F v)
 {
-    Bits bits;
+    std::conditional_t<sizeof(F) == 4, uint32_t, uint64_t> bits;
     std::memcpy(&bits, &v, sizeof bits);
-    PutBE(b, at, bits, sizeof bits);
+    return bits;
 }
-inline void PutF32BE(Bytes& b, size_t at, float v) { PutFloatBE<uint32_t>(b, at, v); }
-inline void PutF64BE(Bytes& b, size_t at, double v) { PutFloatBE<uint64_t>(b, at, v); }
 // Exactly `length` bytes: the text, cut or padded with zero bytes.
 inline void PutText(Bytes& b, size_t at, const std::string& text, size_t length)
 {
@@ -65,24 +63,24 @@ struct SignaFile {
     {
         Bytes b(156, 0);
         PutText(b, 0, magic, 4);
-        PutU32BE(b, 4, static_cast<uint32_t>(headerLen));
-        PutU32BE(b, 8, static_cast<uint32_t>(columns));
-        PutU32BE(b, 12, static_cast<uint32_t>(rows));
-        PutU32BE(b, 16, static_cast<uint32_t>(depth));
-        PutU32BE(b, 20, 1);  // compression: none
-        PutU32BE(b, 148, static_cast<uint32_t>(imageHeaderPtr));
-        PutU32BE(b, 152, 222);
+        PutBE(b, 4, static_cast<uint32_t>(headerLen), 4);
+        PutBE(b, 8, static_cast<uint32_t>(columns), 4);
+        PutBE(b, 12, static_cast<uint32_t>(rows), 4);
+        PutBE(b, 16, static_cast<uint32_t>(depth), 4);
+        PutBE(b, 20, 1, 4);  // compression: none
+        PutBE(b, 148, static_cast<uint32_t>(imageHeaderPtr), 4);
+        PutBE(b, 152, 222, 4);
         if (imageHeaderPtr >= 0 && imageHeaderPtr < (1 << 24)) {
             const size_t h = static_cast<size_t>(imageHeaderPtr);
             Grow(b, h + 222);
-            PutU16BE(b, h + 12, static_cast<uint16_t>(imageNum));
-            PutF32BE(b, h + 26, sliceThickness);
-            PutU16BE(b, h + 30, static_cast<uint16_t>(columns));
-            PutU16BE(b, h + 32, static_cast<uint16_t>(rows));
-            PutF32BE(b, h + 50, pixelHeight);
-            PutF32BE(b, h + 54, pixelWidth);
-            PutF32BE(b, h + 116, sliceSpacing);
-            PutF32BE(b, h + 218, 1.0f);  // NEX
+            PutBE(b, h + 12, static_cast<uint16_t>(imageNum), 2);
+            PutBE(b, h + 26, BitsOf(sliceThickness), 4);
+            PutBE(b, h + 30, static_cast<uint16_t>(columns), 2);
+            PutBE(b, h + 32, static_cast<uint16_t>(rows), 2);
+            PutBE(b, h + 50, BitsOf(pixelHeight), 4);
+            PutBE(b, h + 54, BitsOf(pixelWidth), 4);
+            PutBE(b, h + 116, BitsOf(sliceSpacing), 4);
+            PutBE(b, h + 218, BitsOf(1.0f), 4);  // NEX
         }
         if (headerLen >= 0 && headerLen < (1 << 24)) {
             size_t at = static_cast<size_t>(headerLen);
@@ -128,16 +126,16 @@ struct SiemensFile {
         PutText(b, 281, model, 15);
         PutText(b, 768, patientName, 25);
         PutText(b, 795, patientID, 12);
-        PutF64BE(b, 1544, sliceThickness);
-        PutF64BE(b, 3744, fovHeight);
-        PutF64BE(b, 3752, fovWidth);
-        PutF64BE(b, 5000, pixelHeight);
-        PutF64BE(b, 5008, pixelWidth);
+        PutBE(b, 1544, BitsOf(sliceThickness), 8);
+        PutBE(b, 3744, BitsOf(fovHeight), 8);
+        PutBE(b, 3752, BitsOf(fovWidth), 8);
+        PutBE(b, 5000, BitsOf(pixelHeight), 8);
+        PutBE(b, 5008, BitsOf(pixelWidth), 8);
         PutText(b, 5529, patientPosition, 7);
         PutText(b, 5546, imageNumber, 5);
         b[5814] = static_cast<unsigned char>(plane);
         for (size_t i = 0; i < (pixels.empty() ? 256 : pixels.size()); ++i)
-            PutU16BE(b, b.size(), static_cast<uint16_t>(pixels.empty() ? int(i) * 131 - 9000 : pixels[i]));
+            PutBE(b, b.size(), static_cast<uint16_t>(pixels.empty() ? int(i) * 131 - 9000 : pixels[i]), 2);
         return b;
     }
 };

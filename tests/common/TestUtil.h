@@ -78,6 +78,16 @@ inline ecRawHeaderInfo RawRecord(int cols, int rows, int dataType, long offset =
     return h;
 }
 
+// A slice's pixels row by row, through its row table.
+template <class T>
+std::vector<T> RowsOf(const ecMriSlice<T>& s)
+{
+    std::vector<T> v;
+    for (int r = 0; r < s.GetNumRows(); ++r)
+        v.insert(v.end(), s.GetRowPointers()[r], s.GetRowPointers()[r] + s.GetNumCols());
+    return v;
+}
+
 // FNV-1a 64 over bytes.
 inline uint64_t Fnv1a64(const void* data, size_t n)
 {
