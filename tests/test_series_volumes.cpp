@@ -114,20 +114,18 @@ TEST(SeriesVolumes, ThreadsChangeNothing)
     v.voxels.resize(size_t(512) * 512 * 5 * 2);
     for (size_t i = 0; i < v.voxels.size(); ++i) v.voxels[i] = static_cast<unsigned char>((i * 7919) >> (i % 13));
     v.affine = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    const fs::path dir = fs::temp_directory_path() / "quarn_threaded_gzip";
-    fs::create_directories(dir);
-    quarn::WriteNifti(v, (dir / "v.nii").string());
-    quarn::WriteNifti(v, (dir / "1.nii.gz").string(), 1);
-    quarn::WriteNifti(v, (dir / "3.nii.gz").string(), 3);
-    EXPECT_EQ(Slurp(dir / "1.nii.gz"), Slurp(dir / "3.nii.gz"));
-    const std::string nii = Slurp(dir / "v.nii");
-    std::string back(nii.size() + 1, '\0');
-    gzFile gz = gzopen((dir / "3.nii.gz").c_str(), "rb");
+    const testutil::TempDir dir;
+    quarn::WriteNifti(v, dir.file("v.nii"));
+    quarn::WriteNifti(v, dir.file("1.nii.gz"), 1);
+    quarn::WriteNifti(v, dir.file("3.nii.gz"), 3);
+    EXPECT_EQ(testutil::ReadFile(dir.file("1.nii.gz")), testutil::ReadFile(dir.file("3.nii.gz")));
+    const std::vector<unsigned char> nii = testutil::ReadFile(dir.file("v.nii"));
+    std::vector<unsigned char> back(nii.size() + 1);
+    gzFile gz = gzopen(dir.file("3.nii.gz").c_str(), "rb");
     ASSERT_NE(gz, nullptr);
     back.resize(static_cast<size_t>(gzread(gz, back.data(), static_cast<unsigned>(back.size()))));
     EXPECT_EQ(gzclose(gz), Z_OK);  // the trailer's CRC and length agree
     EXPECT_TRUE(back == nii);
-    fs::remove_all(dir);
 }
 
 }  // namespace
