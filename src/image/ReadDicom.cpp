@@ -10,6 +10,7 @@
 
 #include "bytes/File.h"
 #include "bytes/StreamCursor.h"
+#include "mri_slice/PixelRange.h"
 #include "image/Readers.h"
 #include "read_dicom/ElementWalk.h"
 
@@ -332,23 +333,41 @@ struct Reader {
     // The stored values, in place over the pixel bytes read: each word put
     // into host order, then Bits Stored bits from High Bit down, sign-extended
     // when the representation is signed (nothing to do for whole words).
+    // Whether words of type T need more than to be read: another byte order
+    // or bits outside Bits Stored.
     template <class T>
-    void Decode(size_t count)
+    bool NeedsDecoding() const
+    {
+        return (sizeof(T) > 1 && walk.ByteOrder() != bytes::HostOrder()) || image.bitsStored != int(8 * sizeof(T));
+    }
+
+    // The stored values of `count` words at `p`, in place: each word put into
+    // host order, then Bits Stored bits from High Bit down, sign-extended
+    // when the representation is signed.
+    template <class T>
+    void Decode(unsigned char* p, size_t count)
     {
         using U = typename std::make_unsigned<T>::type;
-        unsigned char* p = image.pixelBytes.data();
         if (sizeof(T) > 1) bytes::Cursor(p, count * sizeof(T)).CopyWords(p, count * sizeof(T), sizeof(T), walk.ByteOrder());
         const int shift = image.highBit + 1 - image.bitsStored;
         const int bits = image.bitsStored;
         if (shift == 0 && bits == int(8 * sizeof(T))) return;
-        const U mask = static_cast<U>(bits >= int(8 * sizeof(U)) ? ~U(0) : (U(1) << bits) - 1);
-        const U sign = static_cast<U>(U(1) << (bits - 1));
-        for (size_t i = 0; i < count; ++i) {
-            U v;
-            std::memcpy(&v, p + i * sizeof v, sizeof v);
-            v = static_cast<U>((v >> shift) & mask);
-            if (std::is_signed<T>::value) v = static_cast<U>((v ^ sign) - sign);
-            std::memcpy(p + i * sizeof v, &v, sizeof v);
+        KeepStoredBits(reinterpret_cast<U*>(p), count, shift, bits, std::is_signed<T>::value);
+    }
+
+    // Reads the pixel bytes into place; words that need decoding are read
+    // 64 KiB at a time and decoded while they are in the cache (a large
+    // read's copy does not leave them there).
+    template <class T>
+    void ReadWords()
+    {
+        unsigned char* p = image.pixelBytes.data();
+        const size_t size = image.pixelBytes.size();
+        const size_t step = NeedsDecoding<T>() ? size_t{64} << 10 : size;
+        for (size_t at = 0; at < size; at += step) {
+            const size_t n = std::min(step, size - at);
+            if (in.ReadDirect(p + at, n) != n) Refuse(Reason::Truncated, "the file ends inside the pixel data");
+            if (step < size || NeedsDecoding<T>()) Decode<T>(p + at, n / sizeof(T));
         }
     }
 
@@ -372,17 +391,15 @@ struct Reader {
         } catch (const std::bad_alloc&) {
             Refuse(Reason::Malformed, "the pixel data is too large to hold");
         }
-        if (in.ReadDirect(image.pixelBytes.data(), image.pixelBytes.size()) != image.pixelBytes.size())
-            Refuse(Reason::Truncated, "the file ends inside the pixel data");
-        const size_t n = static_cast<size_t>(count);
         switch (image.pixelType) {
-        case PixelType::U8: Decode<uint8_t>(n); break;
-        case PixelType::S8: Decode<int8_t>(n); break;
-        case PixelType::U16: Decode<uint16_t>(n); break;
-        case PixelType::S16: Decode<int16_t>(n); break;
-        case PixelType::U32: Decode<uint32_t>(n); break;
-        case PixelType::S32: Decode<int32_t>(n); break;
-        case PixelType::F32: break;
+        case PixelType::U8: ReadWords<uint8_t>(); break;
+        case PixelType::S8: ReadWords<int8_t>(); break;
+        case PixelType::U16: ReadWords<uint16_t>(); break;
+        case PixelType::S16: ReadWords<int16_t>(); break;
+        case PixelType::U32: ReadWords<uint32_t>(); break;
+        case PixelType::S32: ReadWords<int32_t>(); break;
+        case PixelType::F32:  // no DICOM pixel description gives it
+            Refuse(Reason::Unsupported, "float pixel data");
         }
     }
 

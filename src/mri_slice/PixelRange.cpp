@@ -1,5 +1,6 @@
 // The smallest and largest pixel of a block, the pass every display slice
-// makes over its pixels after reading them.
+// makes over its pixels after reading them; the stored bits of each pixel,
+// the pass the modern DICOM reader makes.
 #include "mri_slice/PixelRange.h"
 
 #include <cstring>
@@ -109,6 +110,40 @@ inline void VectorRange(const T* pixels, size_t n, T& lo, T& hi)
     ScalarRange(pixels + i, n - i, lo, hi);
 }
 
+// Bits [shift, shift + bits) of each word, moved down and sign-extended from
+// the top bit kept when `sign` is set; in place, `pixels` possibly bytes of a
+// buffer.
+template <class T>
+inline void ScalarStoredBits(T* pixels, size_t n, int shift, T mask, T top, bool sign)
+{
+    for (size_t i = 0; i < n; ++i) {
+        T v;
+        std::memcpy(&v, pixels + i, sizeof v);
+        v = static_cast<T>((v >> shift) & mask);
+        if (sign) v = static_cast<T>((v ^ top) - top);
+        std::memcpy(pixels + i, &v, sizeof v);
+    }
+}
+
+template <class T>
+inline void VectorStoredBits(T* pixels, size_t n, int shift, int bits, bool sign)
+{
+    using V = typename Vector16<T>::Type;
+    constexpr size_t kLanes = sizeof(V) / sizeof(T);
+    const T mask = static_cast<T>(bits >= int(8 * sizeof(T)) ? T(~T(0)) : T((T(1) << bits) - 1));
+    const T top = static_cast<T>(T(1) << (bits - 1));
+    const V vmask = V{} + mask, vtop = V{} + top;
+    size_t i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        V v;
+        std::memcpy(&v, pixels + i, sizeof v);
+        v = (v >> shift) & vmask;
+        if (sign) v = (v ^ vtop) - vtop;
+        std::memcpy(pixels + i, &v, sizeof v);
+    }
+    ScalarStoredBits(pixels + i, n - i, shift, mask, top, sign);
+}
+
 // The clones are local to this file: GCC 12 gives the chooser of the clones of
 // a function with external linkage default visibility, whatever the build
 // says, and the library would export it.
@@ -118,7 +153,26 @@ QUARN_PIXEL_CLONES void IntegerRange(const T* pixels, size_t n, T& lo, T& hi)
     VectorRange(pixels, n, lo, hi);
 }
 
+template <class T>
+QUARN_PIXEL_CLONES void StoredBits(T* pixels, size_t n, int shift, int bits, bool sign)
+{
+    VectorStoredBits(pixels, n, shift, bits, sign);
+}
+
 }  // namespace
+
+void KeepStoredBits(unsigned char* words, size_t n, int shift, int bits, bool sign)
+{
+    StoredBits(words, n, shift, bits, sign);
+}
+void KeepStoredBits(unsigned short* words, size_t n, int shift, int bits, bool sign)
+{
+    StoredBits(words, n, shift, bits, sign);
+}
+void KeepStoredBits(unsigned int* words, size_t n, int shift, int bits, bool sign)
+{
+    StoredBits(words, n, shift, bits, sign);
+}
 
 void PixelRange(const unsigned char* pixels, size_t n, unsigned char& lo, unsigned char& hi)
 {
