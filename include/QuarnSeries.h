@@ -129,13 +129,23 @@ QUARN_API Volume LoadVolume(const Series& series, const ReadOptions& options = {
 // processor core) into one gzip stream, the same bytes for any number.
 QUARN_API void WriteNifti(const Volume& volume, const std::string& path, unsigned threads = 1);
 
+// Writes the series as WriteNifti(LoadVolume(series, options), path) does,
+// byte for byte, without holding the volume: the slices are read and written
+// a few at a time (at least 8 MiB, two slices per thread), so the memory
+// does not grow with the series. Returns the volume without its voxels
+// (size, pixel type, affine, rescale, sidecar). Throws Error as LoadVolume
+// and WriteNifti do.
+QUARN_API Volume WriteSeriesNifti(const Series& series, const std::string& path, const ReadOptions& options = {},
+                                  unsigned threads = 1);
+
 // ---------------------------------------------------------------- outputs
 
 // Writes a file through `write` (given the open temporary stream; it
 // answers false when a write failed) to a temporary file in the target's
 // folder, and renames it over `path` only when all of it reached the disk.
 // A failed write leaves nothing behind and a file that was there keeps its
-// bytes. Throws Error(WriteFailed) naming `path`.
+// bytes. Throws Error(WriteFailed) naming `path`; what `write` throws is
+// passed on, the temporary file removed.
 QUARN_API void WriteWhole(const std::string& path, const std::function<bool(std::FILE*)>& write);
 // The same for a text or byte string.
 QUARN_API void WriteWholeText(const std::string& path, const std::string& text);

@@ -89,6 +89,7 @@ TEST(SeriesVolumes, NamesAndFailedWrites)
 TEST(SeriesVolumes, ThreadsChangeNothing)
 {
     // Every committed sample, of every format: series, failures and volumes.
+    const testutil::TempDir dir;
     const quarn::ScanResult one = quarn::ScanSeries({QUARN_TEST_DATA}, {}, true, 1);
     const quarn::ScanResult four = quarn::ScanSeries({QUARN_TEST_DATA}, {}, true, 4);
     ASSERT_EQ(one.series.size(), four.series.size());
@@ -100,6 +101,10 @@ TEST(SeriesVolumes, ThreadsChangeNothing)
         try {
             const quarn::Volume a = quarn::LoadVolume(one.series[i], {}, 1);
             EXPECT_EQ(a.voxels, quarn::LoadVolume(four.series[i], {}, 4).voxels) << one.series[i].files[0];
+            // Written as it is read, slice by slice: the bytes of the volume written whole.
+            quarn::WriteNifti(a, dir.file("whole.nii.gz"));
+            quarn::WriteSeriesNifti(four.series[i], dir.file("stream.nii.gz"), {}, 4);
+            EXPECT_EQ(testutil::ReadFile(dir.file("whole.nii.gz")), testutil::ReadFile(dir.file("stream.nii.gz")));
             ++volumes;
         } catch (const quarn::Error& e) {
             EXPECT_THROW(quarn::LoadVolume(four.series[i], {}, 4), quarn::Error) << e.what();
@@ -114,7 +119,6 @@ TEST(SeriesVolumes, ThreadsChangeNothing)
     v.voxels.resize(size_t(512) * 512 * 5 * 2);
     for (size_t i = 0; i < v.voxels.size(); ++i) v.voxels[i] = static_cast<unsigned char>((i * 7919) >> (i % 13));
     v.affine = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    const testutil::TempDir dir;
     quarn::WriteNifti(v, dir.file("v.nii"));
     quarn::WriteNifti(v, dir.file("1.nii.gz"), 1);
     quarn::WriteNifti(v, dir.file("3.nii.gz"), 3);

@@ -99,8 +99,7 @@ void BindSeries(py::module_& m)
         }, "The stored values (slices, rows, columns), slope, intercept and the first slice's JSON")
         .def("write_nifti", [](const quarn::Series& s, const std::string& path, const std::string& sidecar) {
             Guard([&] {
-                const quarn::Volume v = quarn::LoadVolume(s);
-                quarn::WriteNifti(v, path);
+                const quarn::Volume v = quarn::WriteSeriesNifti(s, path);
                 if (!sidecar.empty()) quarn::WriteWholeText(sidecar, v.sidecar + "\n");
             });
         }, py::arg("path"), py::arg("sidecar") = "", "Writes the volume (and the sidecar when named), each whole or not at all");

@@ -5,9 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <future>
+#include <optional>
 
 #include "QuarnSeries.h"
 #include "series/Parallel.h"
+#include "series/Stacker.h"
 
 namespace quarn {
 
@@ -141,39 +145,11 @@ bool EndsWith(const std::string& s, const char* tail)
     return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
-// The bytes to compress: the header, then the voxels, as one stream.
-class Stream {
-public:
-    Stream(const std::vector<unsigned char>& header, const std::vector<unsigned char>& voxels)
-        : pieces_{{header.data(), header.size()}, {voxels.data(), voxels.size()}}
-    {
-    }
-    size_t Size() const { return pieces_[0].second + pieces_[1].second; }
-    // Calls take(data, size) for the bytes [from, to), in order.
-    template <class Take>
-    bool Each(size_t from, size_t to, const Take& take) const
-    {
-        size_t at = 0;
-        for (const auto& [data, size] : pieces_) {
-            const size_t lo = std::max(from, at), hi = std::min(to, at + size);
-            if (lo < hi && !take(data + (lo - at), hi - lo)) return false;
-            at += size;
-        }
-        return true;
-    }
-
-private:
-    std::pair<const unsigned char*, size_t> pieces_[2];
-};
-
 // One piece of the gzip stream: the raw deflate data of a stretch of bytes
 // (primed with the 32 KiB before it, so the ratio stays that of one
-// stream), ending on a byte boundary unless it is the last, and the CRC of
-// the stretch.
+// stream), ending on a byte boundary unless it is the last.
 struct Deflated {
     std::vector<unsigned char> bytes;
-    uLong crc = 0;
-    size_t size = 0;
     bool ok = false;
 };
 
@@ -181,45 +157,26 @@ constexpr size_t kStretch = size_t{1} << 20;
 constexpr size_t kWindow = size_t{1} << 15;
 constexpr int kLevel = 6;
 
-Deflated DeflateStretch(const Stream& in, size_t from, size_t to)
+Deflated DeflateStretch(const unsigned char* dict, size_t dictSize, const unsigned char* data, size_t size, bool last)
 {
     Deflated d;
-    d.size = to - from;
     z_stream z{};
     if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return d;
-    bool ok = true;
-    if (from > 0) {
-        std::vector<unsigned char> dict;
-        const size_t start = from > kWindow ? from - kWindow : 0;
-        in.Each(start, from, [&](const unsigned char* p, size_t n) {
-            dict.insert(dict.end(), p, p + n);
-            return true;
-        });
-        ok = deflateSetDictionary(&z, dict.data(), static_cast<uInt>(dict.size())) == Z_OK;
-    }
-    d.bytes.resize(deflateBound(&z, d.size) + 16);
+    bool ok = dictSize == 0 || deflateSetDictionary(&z, dict, static_cast<uInt>(dictSize)) == Z_OK;
+    d.bytes.resize(deflateBound(&z, size) + 16);
+    z.next_in = const_cast<Bytef*>(data);
+    z.avail_in = static_cast<uInt>(size);
+    const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
     size_t used = 0;
-    const bool last = to == in.Size();
-    // Runs deflate over the input it was given, growing the output as it fills.
-    auto pump = [&](int flush) {
-        for (;;) {
-            if (used == d.bytes.size()) d.bytes.resize(d.bytes.size() * 2);
-            z.next_out = d.bytes.data() + used;
-            z.avail_out = static_cast<uInt>(d.bytes.size() - used);
-            const int r = deflate(&z, flush);
-            used = d.bytes.size() - z.avail_out;
-            if (r == Z_STREAM_ERROR) return false;
-            if (flush == Z_FINISH ? r == Z_STREAM_END : (z.avail_in == 0 && z.avail_out > 0)) return true;
-        }
-    };
-    d.crc = crc32(0, nullptr, 0);
-    ok = ok && in.Each(from, to, [&](const unsigned char* p, size_t n) {
-        d.crc = crc32(d.crc, p, static_cast<uInt>(n));
-        z.next_in = const_cast<Bytef*>(p);
-        z.avail_in = static_cast<uInt>(n);
-        return pump(Z_NO_FLUSH);
-    });
-    ok = ok && pump(last ? Z_FINISH : Z_SYNC_FLUSH);
+    while (ok) {  // until all input is taken and flushed, the output grown as it fills
+        if (used == d.bytes.size()) d.bytes.resize(d.bytes.size() * 2);
+        z.next_out = d.bytes.data() + used;
+        z.avail_out = static_cast<uInt>(d.bytes.size() - used);
+        const int r = deflate(&z, flush);
+        used = d.bytes.size() - z.avail_out;
+        if (r == Z_STREAM_ERROR) ok = false;
+        else if (last ? r == Z_STREAM_END : (z.avail_in == 0 && z.avail_out > 0)) break;
+    }
     deflateEnd(&z);
     d.bytes.resize(used);
     d.ok = ok;
@@ -231,55 +188,157 @@ void PutLE32(unsigned char* at, uLong v)
     for (int k = 0; k < 4; ++k) at[k] = static_cast<unsigned char>(v >> (8 * k));
 }
 
-// One gzip member holding the stream, deflated in stretches of 1 MiB on up
-// to `threads` threads and written in order. The bytes written are the same
-// whatever the number of threads.
-bool WriteGzip(std::FILE* fp, const Stream& in, unsigned threads)
-{
-    static const unsigned char kHeader[10] = {0x1f, 0x8b, 8, 0, 0, 0, 0, 0, 0, 3};
-    if (std::fwrite(kHeader, 1, sizeof kHeader, fp) != sizeof kHeader) return false;
-    const size_t total = in.Size();
-    const size_t stretches = (total + kStretch - 1) / kStretch;
-    const size_t batch = 4 * static_cast<size_t>(series::ThreadCount(threads));
-    uLong crc = crc32(0, nullptr, 0);
-    for (size_t first = 0; first < stretches; first += batch) {
-        const size_t n = std::min(batch, stretches - first);
-        std::vector<Deflated> done(n);
-        series::ForEachIndex(n, threads, [&](size_t i) {
-            const size_t from = (first + i) * kStretch;
-            done[i] = DeflateStretch(in, from, std::min(total, from + kStretch));
-        });
-        for (const Deflated& d : done) {
-            if (!d.ok || std::fwrite(d.bytes.data(), 1, d.bytes.size(), fp) != d.bytes.size()) return false;
-            crc = crc32_combine(crc, d.crc, static_cast<z_off_t>(d.size));
-        }
+// One gzip member of the bytes appended, deflated in stretches of 1 MiB
+// (counted from the start of the stream) on up to `threads` threads and
+// written in order: the same bytes whatever the number of threads and
+// however the bytes were cut into appends. Holds a few stretches per thread.
+class GzipWriter {
+public:
+    GzipWriter(std::FILE* fp, unsigned threads)
+        : fp_(fp), threads_(threads), cap_((4 * size_t{series::ThreadCount(threads)} + 1) * kStretch),
+          crc_(crc32(0, nullptr, 0))
+    {
+        static const unsigned char kHeader[10] = {0x1f, 0x8b, 8, 0, 0, 0, 0, 0, 0, 3};
+        ok_ = std::fwrite(kHeader, 1, sizeof kHeader, fp_) == sizeof kHeader;
     }
-    unsigned char trailer[8];
-    PutLE32(trailer, crc);
-    PutLE32(trailer + 4, static_cast<uLong>(total & 0xffffffffu));
-    return std::fwrite(trailer, 1, sizeof trailer, fp) == sizeof trailer;
+
+    bool Append(const unsigned char* p, size_t n)
+    {
+        while (ok_ && n > 0) {
+            const size_t take = std::min(n, cap_ - pending_.size());
+            pending_.insert(pending_.end(), p, p + take);
+            crc_ = crc32(crc_, p, static_cast<uInt>(take));
+            total_ += take;
+            p += take;
+            n -= take;
+            if (pending_.size() == cap_) Flush(false);
+        }
+        return ok_;
+    }
+
+    bool Finish()
+    {
+        Flush(true);
+        unsigned char trailer[8];
+        PutLE32(trailer, crc_);
+        PutLE32(trailer + 4, static_cast<uLong>(total_ & 0xffffffffu));
+        return ok_ && std::fwrite(trailer, 1, sizeof trailer, fp_) == sizeof trailer;
+    }
+
+private:
+    // Deflates and writes the whole stretches held, keeping at least one byte
+    // back (the last stretch ends the stream), or everything when `last`.
+    void Flush(bool last)
+    {
+        const size_t count = last ? std::max<size_t>(1, (pending_.size() + kStretch - 1) / kStretch)
+                                  : (pending_.size() - 1) / kStretch;
+        std::vector<Deflated> done(count);
+        series::ForEachIndex(count, threads_, [&](size_t i) {
+            const size_t from = i * kStretch, to = std::min(pending_.size(), from + kStretch);
+            const bool ends = last && i + 1 == count;
+            if (i == 0)
+                done[i] = DeflateStretch(dict_.data(), dict_.size(), pending_.data(), to - from, ends);
+            else
+                done[i] = DeflateStretch(pending_.data() + from - kWindow, kWindow, pending_.data() + from, to - from, ends);
+        });
+        for (const Deflated& d : done)
+            ok_ = ok_ && d.ok && std::fwrite(d.bytes.data(), 1, d.bytes.size(), fp_) == d.bytes.size();
+        const size_t used = std::min(pending_.size(), count * kStretch);
+        const size_t keep = std::min(used, kWindow);
+        dict_.assign(pending_.begin() + static_cast<long>(used - keep), pending_.begin() + static_cast<long>(used));
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(used));
+    }
+
+    std::FILE* fp_;
+    unsigned threads_;
+    size_t cap_;
+    uLong crc_;
+    size_t total_ = 0;
+    bool ok_ = false;
+    std::vector<unsigned char> pending_;
+    std::vector<unsigned char> dict_;
+};
+
+void CheckOutputName(const std::string& path)
+{
+    if (!EndsWith(path, ".nii.gz") && !EndsWith(path, ".nii"))
+        throw Error(Reason::WriteFailed, path, "a NIfTI volume is written to a name ending in .nii or .nii.gz");
+}
+
+void CheckShape(const Volume& v, const std::string& path)
+{
+    if (v.columns < 1 || v.rows < 1 || v.slices < 1 || v.columns > 32767 || v.rows > 32767 || v.slices > 32767)
+        throw Error(Reason::WriteFailed, path, "a NIfTI-1 volume holds 1 to 32767 voxels along each axis");
+}
+
+// Writes the header and then the voxels `next` gives, a block at a time
+// (each call the next block's bytes, none at the end), to `path` as a whole,
+// compressed for .nii.gz.
+void WriteBlocks(const Volume& shape, const std::string& path, unsigned threads,
+                 const std::function<std::pair<const unsigned char*, size_t>()>& next)
+{
+    const std::vector<unsigned char> header = MakeHeader(shape);
+    const bool gz = EndsWith(path, ".nii.gz");
+    WriteWhole(path, [&](std::FILE* fp) {
+        std::optional<GzipWriter> zipped;
+        if (gz) zipped.emplace(fp, threads);
+        auto put = [&](const unsigned char* p, size_t n) {
+            return zipped ? zipped->Append(p, n) : std::fwrite(p, 1, n, fp) == n;
+        };
+        bool ok = put(header.data(), header.size());
+        for (auto block = next(); ok && block.second > 0; block = next()) ok = put(block.first, block.second);
+        return ok && (!zipped || zipped->Finish());
+    });
 }
 
 }  // namespace
 
 void WriteNifti(const Volume& v, const std::string& path, unsigned threads)
 {
-    const bool gz = EndsWith(path, ".nii.gz");
-    if (!gz && !EndsWith(path, ".nii"))
-        throw Error(Reason::WriteFailed, path, "a NIfTI volume is written to a name ending in .nii or .nii.gz");
-    if (v.columns < 1 || v.rows < 1 || v.slices < 1 || v.columns > 32767 || v.rows > 32767 || v.slices > 32767)
-        throw Error(Reason::WriteFailed, path, "a NIfTI-1 volume holds 1 to 32767 voxels along each axis");
+    CheckOutputName(path);
+    CheckShape(v, path);
     const size_t expected = static_cast<size_t>(v.columns) * static_cast<size_t>(v.rows) *
                             static_cast<size_t>(v.slices) * PixelTypeSize(v.pixelType);
     if (v.voxels.size() != expected)
         throw Error(Reason::WriteFailed, path, "the volume holds " + std::to_string(v.voxels.size()) +
                                                    " bytes of voxels where its size needs " + std::to_string(expected));
-    const std::vector<unsigned char> header = MakeHeader(v);
-    WriteWhole(path, [&](std::FILE* fp) {
-        if (gz) return WriteGzip(fp, Stream(header, v.voxels), threads);
-        return std::fwrite(header.data(), 1, header.size(), fp) == header.size() &&
-               std::fwrite(v.voxels.data(), 1, v.voxels.size(), fp) == v.voxels.size();
+    bool given = false;
+    WriteBlocks(v, path, threads, [&]() -> std::pair<const unsigned char*, size_t> {
+        if (given) return {nullptr, 0};
+        given = true;
+        return {v.voxels.data(), v.voxels.size()};
     });
+}
+
+Volume WriteSeriesNifti(const Series& s, const std::string& path, const ReadOptions& options, unsigned threads)
+{
+    CheckOutputName(path);
+    const series::Stacker stack(s, options);
+    const Volume& shape = stack.Shape();
+    CheckShape(shape, path);
+    // A few slices per thread at a time, at least 8 MiB; the next block is
+    // read while the last one is written.
+    const size_t slices = s.headers.size();
+    const size_t each = std::max<size_t>(2 * series::ThreadCount(threads), (size_t{8} << 20) / stack.SliceBytes() + 1);
+    std::vector<unsigned char> blocks[2];
+    for (auto& b : blocks) b.resize(std::min(each, slices) * stack.SliceBytes());
+    auto fill = [&](size_t from, std::vector<unsigned char>& into) {
+        const size_t to = std::min(slices, from + each);
+        stack.Fill(from, to, into.data(), threads);
+        return (to - from) * stack.SliceBytes();
+    };
+    size_t next = 0, turn = 0;
+    std::future<size_t> reading = std::async(std::launch::async, fill, size_t{0}, std::ref(blocks[0]));
+    WriteBlocks(shape, path, threads, [&]() -> std::pair<const unsigned char*, size_t> {
+        if (next >= slices) return {nullptr, 0};
+        const size_t bytes = reading.get();
+        const std::vector<unsigned char>& ready = blocks[turn];
+        next += each;
+        turn ^= 1;
+        if (next < slices) reading = std::async(std::launch::async, fill, next, std::ref(blocks[turn]));
+        return {ready.data(), bytes};
+    });
+    return shape;
 }
 
 }  // namespace quarn

@@ -6,6 +6,7 @@
 
 #include "QuarnSeries.h"
 #include "series/Parallel.h"
+#include "series/Stacker.h"
 #include "series/SeriesMath.h"
 
 namespace quarn {
@@ -23,7 +24,9 @@ bool SamePosition(const Image& a, const Image& b)
 
 }  // namespace
 
-Volume LoadVolume(const Series& s, const ReadOptions& options, unsigned threads)
+namespace series {
+
+Stacker::Stacker(const Series& s, const ReadOptions& options) : series_(s), withPixels_(options)
 {
     if (s.headers.empty()) throw Error(Reason::Malformed, s.folder, "the series holds no slices");
     const std::string& name = s.files.empty() ? s.folder : s.files.front();
@@ -33,73 +36,81 @@ Volume LoadVolume(const Series& s, const ReadOptions& options, unsigned threads)
         why.pop_back();
         throw Error(Reason::Unsupported, name, why);
     }
-    const std::vector<Image>& headers = s.headers;
-    const Image& ref = headers.front();
-    bool uniform = true;
-    for (const Image& h : headers)
-        uniform = uniform && h.pixelType == ref.pixelType && h.rescaleSlope == ref.rescaleSlope &&
-                  h.rescaleIntercept == ref.rescaleIntercept;
-    ReadOptions withPixels = options;
-    withPixels.pixels = true;
-    // Reads slice k again with its pixels and checks it against its header.
-    auto read = [&](size_t k) {
-        const Image& h = headers[k];
-        Image im = ReadImage(h.file, withPixels);
-        if (im.frames != 1 || im.samplesPerPixel != 1)
-            throw Error(Reason::Unsupported, h.file,
-                        "holds " + std::to_string(im.frames) + " frames of " + std::to_string(im.samplesPerPixel) +
-                            " samples; volumes are stacked from single-frame gray slices");
-        if (im.format != h.format || im.rows != h.rows || im.columns != h.columns || im.pixelType != h.pixelType ||
-            im.rescaleSlope != h.rescaleSlope || im.rescaleIntercept != h.rescaleIntercept || !SamePosition(im, h))
-            throw Error(Reason::Malformed, h.file, "the file changed after the series was scanned");
-        if (im.pixelBytes.size() != im.PixelCount() * PixelTypeSize(im.pixelType))
-            throw Error(Reason::Truncated, h.file, "the file holds fewer pixels than its header promises");
-        return im;
-    };
-    // The first slice is read before the volume is allocated: its pixels
-    // show that the files hold what their headers promise.
-    const Image first = read(0);
-    Volume v;
-    v.columns = first.columns;
-    v.rows = first.rows;
-    v.slices = static_cast<int>(headers.size());
-    v.affine = SeriesAffine(s);
-    v.sidecar = ImageJson(first);
-    v.pixelType = uniform ? first.pixelType : PixelType::F32;
-    if (uniform) {
-        v.slope = first.rescaleSlope.value_or(1.0);
-        v.intercept = first.rescaleIntercept.value_or(0.0);
+    withPixels_.pixels = true;
+    const Image& ref = s.headers.front();
+    for (const Image& h : s.headers)
+        uniform_ = uniform_ && h.pixelType == ref.pixelType && h.rescaleSlope == ref.rescaleSlope &&
+                   h.rescaleIntercept == ref.rescaleIntercept;
+    first_ = Read(0);
+    shape_.columns = first_.columns;
+    shape_.rows = first_.rows;
+    shape_.slices = static_cast<int>(s.headers.size());
+    shape_.affine = SeriesAffine(s);
+    shape_.sidecar = ImageJson(first_);
+    shape_.pixelType = uniform_ ? first_.pixelType : PixelType::F32;
+    if (uniform_) {
+        shape_.slope = first_.rescaleSlope.value_or(1.0);
+        shape_.intercept = first_.rescaleIntercept.value_or(0.0);
     }
-    const size_t perSlice = static_cast<size_t>(v.columns) * static_cast<size_t>(v.rows);
-    const size_t sliceBytes = perSlice * PixelTypeSize(v.pixelType);
-    v.voxels.resize(sliceBytes * headers.size());
-    // Slice k into its place; slices that differ in pixel type or rescale
-    // give their rescaled values.
-    auto place = [&](size_t k, const Image& im) {
-        unsigned char* to = &v.voxels[k * sliceBytes];
-        if (uniform) {
-            std::memcpy(to, im.pixelBytes.data(), sliceBytes);
-            return;
-        }
-        const double slope = im.rescaleSlope.value_or(1.0), intercept = im.rescaleIntercept.value_or(0.0);
-        for (size_t i = 0; i < perSlice; ++i) {
-            const float f = static_cast<float>(im.Value(i) * slope + intercept);
-            std::memcpy(to + i * sizeof(float), &f, sizeof f);
-        }
-    };
-    place(0, first);
-    // The other slices on the threads; the first failure in the series'
-    // order is the one reported.
-    std::vector<std::exception_ptr> failures(headers.size());
-    series::ForEachIndex(headers.size() - 1, threads, [&](size_t i) {
+    perSlice_ = static_cast<size_t>(shape_.columns) * static_cast<size_t>(shape_.rows);
+    sliceBytes_ = perSlice_ * PixelTypeSize(shape_.pixelType);
+}
+
+// Slice k read again with its pixels and checked against its header.
+Image Stacker::Read(size_t k) const
+{
+    const Image& h = series_.headers[k];
+    Image im = ReadImage(h.file, withPixels_);
+    if (im.frames != 1 || im.samplesPerPixel != 1)
+        throw Error(Reason::Unsupported, h.file,
+                    "holds " + std::to_string(im.frames) + " frames of " + std::to_string(im.samplesPerPixel) +
+                        " samples; volumes are stacked from single-frame gray slices");
+    if (im.format != h.format || im.rows != h.rows || im.columns != h.columns || im.pixelType != h.pixelType ||
+        im.rescaleSlope != h.rescaleSlope || im.rescaleIntercept != h.rescaleIntercept || !SamePosition(im, h))
+        throw Error(Reason::Malformed, h.file, "the file changed after the series was scanned");
+    if (im.pixelBytes.size() != im.PixelCount() * PixelTypeSize(im.pixelType))
+        throw Error(Reason::Truncated, h.file, "the file holds fewer pixels than its header promises");
+    return im;
+}
+
+// A slice into its place; slices that differ in pixel type or rescale give
+// their rescaled values.
+void Stacker::Place(const Image& im, unsigned char* out) const
+{
+    if (uniform_) {
+        std::memcpy(out, im.pixelBytes.data(), sliceBytes_);
+        return;
+    }
+    const double slope = im.rescaleSlope.value_or(1.0), intercept = im.rescaleIntercept.value_or(0.0);
+    for (size_t i = 0; i < perSlice_; ++i) {
+        const float f = static_cast<float>(im.Value(i) * slope + intercept);
+        std::memcpy(out + i * sizeof(float), &f, sizeof f);
+    }
+}
+
+void Stacker::Fill(size_t from, size_t to, unsigned char* out, unsigned threads) const
+{
+    std::vector<std::exception_ptr> failures(to - from);
+    ForEachIndex(to - from, threads, [&](size_t i) {
         try {
-            place(i + 1, read(i + 1));
+            const size_t k = from + i;
+            Place(k == 0 ? first_ : Read(k), out + i * sliceBytes_);
         } catch (...) {
-            failures[i + 1] = std::current_exception();
+            failures[i] = std::current_exception();
         }
     });
     for (const std::exception_ptr& f : failures)
         if (f) std::rethrow_exception(f);
+}
+
+}  // namespace series
+
+Volume LoadVolume(const Series& s, const ReadOptions& options, unsigned threads)
+{
+    const series::Stacker stack(s, options);
+    Volume v = stack.Shape();
+    v.voxels.resize(stack.SliceBytes() * s.headers.size());
+    stack.Fill(0, s.headers.size(), v.voxels.data(), threads);
     return v;
 }
 

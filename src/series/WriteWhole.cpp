@@ -26,7 +26,14 @@ void WriteWhole(const std::string& path, const std::function<bool(std::FILE*)>& 
         throw Error(Reason::WriteFailed, path, std::strerror(err));
     }
     errno = 0;
-    bool ok = write(fp);
+    bool ok = false;
+    try {
+        ok = write(fp);
+    } catch (...) {  // the writer gave up (a slice it was writing could not be read): nothing is left behind
+        std::fclose(fp);
+        ::unlink(temp.c_str());
+        throw;
+    }
     int err = errno;
     ok = std::fflush(fp) == 0 && ok;
     if (!err) err = errno;

@@ -24,8 +24,7 @@ std::string SidecarOf(const std::string& volume)
 bool WriteSeries(const quarn::Series& s, const std::string& out, const ReadRequest& request, unsigned jobs)
 {
     try {
-        const quarn::Volume v = quarn::LoadVolume(s, LibraryOptions(request), jobs);
-        quarn::WriteNifti(v, out, jobs);
+        const quarn::Volume v = quarn::WriteSeriesNifti(s, out, LibraryOptions(request), jobs);
         quarn::WriteWholeText(SidecarOf(out), v.sidecar + "\n");
         std::printf("%s: %d x %d x %d from %zu file%s in %s\n", out.c_str(), v.columns, v.rows, v.slices,
                     s.files.size(), s.files.size() == 1 ? "" : "s", s.folder.c_str());
