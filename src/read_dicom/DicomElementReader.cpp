@@ -55,11 +55,11 @@ using decimal_text::ParseDouble;
 
 // `text` holds the value's `length` bytes and a NUL after them.
 // `dicom` is the header record as a DICOM record (holding a position record), or null.
+// `DicomFieldFound`: this thread's found marks.
 void ApplyTextRule(uint32_t tag, const char* text, size_t length, ecRawHeaderInfo* header,
-                   ecDicomHeaderInfo* dicom)
+                   ecDicomHeaderInfo* dicom, bool* DicomFieldFound)
 {
     const int len = static_cast<int>(length);
-    bool* const DicomFieldFound = DicomState().found;
     switch (tag) {
     case Tag(0x0018, 0x0050):
         header->fSliceThickness = ParseDouble(text);
@@ -111,7 +111,8 @@ void ApplyTextRule(uint32_t tag, const char* text, size_t length, ecRawHeaderInf
 
 // The generic way: values with a text rule are read (NUL appended) and
 // applied; all others are passed over without being stored.
-void ReadGenericValue(ElementWalk& walk, const ElementHeader& h, ecRawHeaderInfo* header, ecDicomHeaderInfo* dicom)
+void ReadGenericValue(ElementWalk& walk, const ElementHeader& h, ecRawHeaderInfo* header, ecDicomHeaderInfo* dicom,
+                      bool* found)
 {
     if (h.empty()) return;
     const uint32_t tag = h.tag();
@@ -127,7 +128,7 @@ void ReadGenericValue(ElementWalk& walk, const ElementHeader& h, ecRawHeaderInfo
         char text[256];
         DicomCheck(in.Read(reinterpret_cast<unsigned char*>(text), length) == length, "DICOM:Unable to read data");
         text[length] = '\0';
-        ApplyTextRule(tag, text, length, header, dicom);
+        ApplyTextRule(tag, text, length, header, dicom, found);
         return;
     }
     DicomCheck(walk.Holds(h.length), "DICOM:Unable to read data");
@@ -137,16 +138,18 @@ void ReadGenericValue(ElementWalk& walk, const ElementHeader& h, ecRawHeaderInfo
     } catch (const std::bad_alloc&) {
         Fail("DICOM:Unable to allocate memory");
     }
-    ApplyTextRule(tag, value.data(), length, header, dicom);
+    ApplyTextRule(tag, value.data(), length, header, dicom, found);
 }
 
 // Groups that hold an element the reader acts on.
 bool GroupHasRules(uint16_t group) { return group == 0x0018 || group == 0x0020 || group == 0x0028 || group == 0x7FE0; }
 
 // Acts on one element; true when it was the pixel data element.
-bool ActOnElement(ElementWalk& walk, const ElementHeader& h, ecRawHeaderInfo* header, ecDicomHeaderInfo* dicom)
+// `DicomFieldFound`: this thread's found marks (looked up once per file: a
+// thread-local variable of a shared library costs a call each time).
+bool ActOnElement(ElementWalk& walk, const ElementHeader& h, ecRawHeaderInfo* header, ecDicomHeaderInfo* dicom,
+                  bool* DicomFieldFound)
 {
-    bool* const DicomFieldFound = DicomState().found;
     if (!GroupHasRules(h.group)) {  // most elements belong to groups without a rule
         walk.Drop(h, "DICOM:Unable to read data");
         return false;
@@ -198,7 +201,7 @@ bool ActOnElement(ElementWalk& walk, const ElementHeader& h, ecRawHeaderInfo* he
         walk.Drop(h, "DICOM:Unable to read blue table");
         return false;
     default:
-        ReadGenericValue(walk, h, header, dicom);
+        ReadGenericValue(walk, h, header, dicom, DicomFieldFound);
         return false;
     }
 }
@@ -232,7 +235,8 @@ int ReadElements(StreamCursor& in, ecRawHeaderInfo* header, long* dataOffset)
     ElementHeader h;
     walk.ReadFirstElement(h);
     ecDicomHeaderInfo* const dicom = dynamic_cast<ecDicomHeaderInfo*>(header);
-    while (!ActOnElement(walk, h, header, dicom)) {
+    bool* const found = DicomState().found;
+    while (!ActOnElement(walk, h, header, dicom, found)) {
         const HeaderRead r = walk.NextWanted(h, GroupHasRules);
         if (r != HeaderRead::Ok) Fail(r == HeaderRead::ShortTag ? "read16 : short read" : "read32 : short read");
     }
