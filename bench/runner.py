@@ -239,8 +239,11 @@ def volume_runs(build, corpus, reps, tmp):
     out = os.path.join(tmp, "out")
 
     def fresh():
+        # The last output removed and everything written so far on its way to
+        # the disk, so that no command pays for the writing of another.
         shutil.rmtree(out, ignore_errors=True)
         os.makedirs(out)
+        os.sync()
         return out
 
     runs = [
@@ -279,6 +282,7 @@ def volume_runs(build, corpus, reps, tmp):
             if summary["written"] != 20:
                 sys.exit(f"the archive wrote {summary['written']} of 20 series")
             dask[workers].append(summary["seconds"])
+            time.sleep(3)  # the cluster's processes end after the command does
     shutil.rmtree(out, ignore_errors=True)
     return results, dask
 

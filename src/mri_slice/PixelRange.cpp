@@ -42,30 +42,8 @@ inline void ScalarRange(const T* pixels, size_t n, T& lo, T& hi)
 // distributions' builds. 16 bytes is the baseline's register width: wider
 // vector values would be kept on the stack there.
 template <class T>
-struct Vector16;
-template <>
-struct Vector16<unsigned char> {
-    typedef unsigned char Type __attribute__((vector_size(16)));
-};
-template <>
-struct Vector16<signed char> {
-    typedef signed char Type __attribute__((vector_size(16)));
-};
-template <>
-struct Vector16<short> {
-    typedef short Type __attribute__((vector_size(16)));
-};
-template <>
-struct Vector16<unsigned short> {
-    typedef unsigned short Type __attribute__((vector_size(16)));
-};
-template <>
-struct Vector16<int> {
-    typedef int Type __attribute__((vector_size(16)));
-};
-template <>
-struct Vector16<unsigned int> {
-    typedef unsigned int Type __attribute__((vector_size(16)));
+struct Vector16 {
+    typedef T Type __attribute__((vector_size(16)));
 };
 
 template <class V>
