@@ -1,12 +1,13 @@
 // From slices to volumes: the slice files under folders grouped into series,
 // each checked for gaps, doubled positions, uneven spacing, changing
 // orientation and changing sizes; a series stacked into one volume with its
-// RAS affine; volumes written as NIfTI-1 (.nii or .nii.gz); and every output
-// written whole or not at all.
+// RAS affine; volumes written as NIfTI-1 (.nii or .nii.gz), from memory or
+// as the slices are read; and every output written whole or not at all. The
+// calls that read or compress many files take a number of threads.
 //
 //     quarn::ScanResult scan = quarn::ScanSeries({"exam/"});
 //     for (const quarn::Series& s : scan.series)
-//         if (s.problems.empty()) quarn::WriteNifti(quarn::LoadVolume(s), "out.nii.gz");
+//         if (s.problems.empty()) quarn::WriteSeriesNifti(s, "out.nii.gz");
 #ifndef QUARN_QUARNSERIES_H
 #define QUARN_QUARNSERIES_H
 
