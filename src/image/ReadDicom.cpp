@@ -363,11 +363,12 @@ struct Reader {
     {
         unsigned char* p = image.pixelBytes.data();
         const size_t size = image.pixelBytes.size();
-        const size_t step = NeedsDecoding<T>() ? size_t{64} << 10 : size;
+        const bool decode = NeedsDecoding<T>();
+        const size_t step = decode ? size_t{64} << 10 : size;
         for (size_t at = 0; at < size; at += step) {
             const size_t n = std::min(step, size - at);
             if (in.ReadDirect(p + at, n) != n) Refuse(Reason::Truncated, "the file ends inside the pixel data");
-            if (step < size || NeedsDecoding<T>()) Decode<T>(p + at, n / sizeof(T));
+            if (decode) Decode<T>(p + at, n / sizeof(T));
         }
     }
 
