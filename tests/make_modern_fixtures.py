@@ -86,6 +86,10 @@ def write():
         ds = base(4, 4, signed=signed)
         ds.BitsStored, ds.HighBit = 12, 11
         save(ds, name, words)
+    # The signed values with nothing above the high bit: sign-extended all the same.
+    ds = base(4, 4, signed=1)
+    ds.BitsStored, ds.HighBit = 12, 11
+    save(ds, "bits12_signed_bare.dcm", words & np.uint16(0x0FFF))
 
     ds = base(16, 16, bits=8, photometric="PALETTE COLOR")
     for c, scale in (("Red", 1), ("Green", 2), ("Blue", 3)):

@@ -74,12 +74,15 @@ TEST(ModernReading, GivesWhatPydicomReads)
     EXPECT_GE(rows, 10);
 }
 
-// Bits Stored below Bits Allocated, with garbage above the high bit: the
-// stored bits alone, sign-extended when signed (as DCMTK reads them).
+// Bits Stored below Bits Allocated, with garbage above the high bit or
+// nothing there: the stored bits alone, sign-extended when signed (as DCMTK
+// reads them).
 TEST(ModernReading, StoredBitsOnlySignExtendedWhenSigned)
 {
     for (const auto& [file, want] : std::vector<std::pair<const char*, std::vector<double>>>{
-             {"modern/bits12_signed.dcm", {-2048, -1, 0, 2047}}, {"modern/bits12_unsigned.dcm", {2048, 4095, 0, 2047}}}) {
+             {"modern/bits12_signed.dcm", {-2048, -1, 0, 2047}},
+             {"modern/bits12_signed_bare.dcm", {-2048, -1, 0, 2047}},
+             {"modern/bits12_unsigned.dcm", {2048, 4095, 0, 2047}}}) {
         const quarn::Image im = quarn::ReadImage(DataPath(file));
         std::vector<double> got;
         for (size_t i = 0; i < 4; ++i) got.push_back(im.Value(i));

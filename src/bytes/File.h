@@ -1,8 +1,13 @@
-// Internal to the library: the one owning handle of an open C stream. It
-// closes the stream when it goes out of scope, unless the stream was handed on.
+// Internal to the library: the owning handles of an open C stream and of a
+// file descriptor opened for reading. Each closes what it holds when it goes
+// out of scope, unless the stream was handed on.
 #ifndef QUARN_SRC_BYTES_FILE_H
 #define QUARN_SRC_BYTES_FILE_H
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -36,6 +41,37 @@ public:
 
 private:
     std::unique_ptr<FILE, CloseStream> fp_;
+};
+
+// A file descriptor opened for reading (the open retried when a signal
+// interrupts it); closed when the handle goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(const char* name)
+    {
+        if (!name) return;
+        do fd_ = ::open(name, O_RDONLY | O_CLOEXEC);
+        while (fd_ < 0 && errno == EINTR);
+    }
+    ~Descriptor()
+    {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    explicit operator bool() const { return fd_ >= 0; }
+    int get() const { return fd_; }
+    // Hands the descriptor on: the handle no longer closes it.
+    int Release()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_ = -1;
 };
 
 }  // namespace quarn::bytes

@@ -1,11 +1,15 @@
 // The one format probe: a slice file's format from its own bytes.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "QuarnImage.h"
 #include "bytes/ByteCursor.h"
+#include "bytes/File.h"
+#include "bytes/StreamCursor.h"
+#include "image/Readers.h"
 
 namespace quarn {
 
@@ -89,17 +93,27 @@ Probe ProbeBytes(const unsigned char* bytes, size_t count, uint64_t fileSize)
 
 Probe ProbeFile(const std::string& path)
 {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0)
-        throw Error(Reason::CannotOpen, path, std::string("cannot open: ") + std::strerror(errno));
-    if (S_ISDIR(st.st_mode)) throw Error(Reason::CannotOpen, path, "is a folder, not a file");
-    bytes::FileBlock block;
-    if (!block.Read(path.c_str(), kProbeBytes))
-        throw Error(Reason::CannotOpen, path, std::string("cannot open: ") + std::strerror(errno));
-    if (block.Size() == 0) throw Error(Reason::Empty, path, "the file is empty");
-    const uint64_t size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : block.Size();
-    const Cursor c = block.View();
-    return ProbeBytes(c.Data(), c.Size(), size);
+    const bytes::Descriptor fd(path.c_str());
+    bytes::StreamCursor in(fd.get());
+    return image::ProbeOpen(path, fd, in);
 }
+
+namespace image {
+
+Probe ProbeOpen(const std::string& path, const bytes::Descriptor& fd, bytes::StreamCursor& in)
+{
+    if (!fd) throw Error(Reason::CannotOpen, path, std::string("cannot open: ") + std::strerror(errno));
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0)
+        throw Error(Reason::CannotOpen, path, std::string("cannot open: ") + std::strerror(errno));
+    if (S_ISDIR(st.st_mode) || in.OpensAFolder()) throw Error(Reason::CannotOpen, path, "is a folder, not a file");
+    const Cursor c = in.Window();
+    if (c.Size() == 0) throw Error(Reason::Empty, path, "the file is empty");
+    const size_t count = std::min(c.Size(), kProbeBytes);
+    const uint64_t size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : count;
+    return ProbeBytes(c.Data(), count, size);
+}
+
+}  // namespace image
 
 }  // namespace quarn

@@ -1,5 +1,7 @@
 // The modern path's one entry: probe the file, or take the format the
 // caller forces, and read it with that format's reader.
+#include "bytes/File.h"
+#include "bytes/StreamCursor.h"
 #include "image/Readers.h"
 
 namespace quarn {
@@ -8,7 +10,12 @@ Image ReadImage(const std::string& path, const ReadOptions& options)
 {
     Format format = options.format.value_or(Format::Unknown);
     if (!options.format) {
-        format = ProbeFile(path).format;
+        // The file is opened once: the probe reads its first block, and a
+        // DICOM or ACR-NEMA file is read on from there.
+        const bytes::Descriptor fd(path.c_str());
+        bytes::StreamCursor in(fd.get());
+        format = image::ProbeOpen(path, fd, in).format;
+        if (format == Format::Dicom || format == Format::Nema) return image::ReadDicom(path, format, options, in);
         if (format == Format::Unknown && options.raw) format = Format::Raw;
     }
     switch (format) {

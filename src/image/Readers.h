@@ -8,9 +8,21 @@
 
 #include "QuarnImage.h"
 
+namespace quarn::bytes {
+class Descriptor;
+class StreamCursor;
+}  // namespace quarn::bytes
+
 namespace quarn::image {
 
+// The probe of a file opened once: `in` reads `fd` from its start, and after
+// the probe holds the file's first block, from which the DICOM reader reads
+// on. Refuses what ProbeFile refuses.
+Probe ProbeOpen(const std::string& path, const bytes::Descriptor& fd, bytes::StreamCursor& in);
+
 Image ReadDicom(const std::string& path, Format format, const ReadOptions& options);
+// A DICOM or ACR-NEMA file open in `in` (read from its start).
+Image ReadDicom(const std::string& path, Format format, const ReadOptions& options, bytes::StreamCursor& in);
 Image ReadGenesis(const std::string& path, const ReadOptions& options);
 Image ReadSigna(const std::string& path, const ReadOptions& options);
 Image ReadSiemens(const std::string& path, const ReadOptions& options);

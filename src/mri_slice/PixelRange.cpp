@@ -103,6 +103,38 @@ inline void ScalarStoredBits(T* pixels, size_t n, int shift, T mask, T top, bool
     }
 }
 
+// Whether every one of the n words already is its stored value: with no
+// shift, the bits above the kept ones all clear (unsigned) or all copies of
+// the top bit kept (signed; adding that bit's value clears them). A pass that
+// only reads, so a block that needs nothing (the usual case: nothing stored
+// above High Bit) is not written.
+template <class T>
+inline bool AlreadyStored(const T* pixels, size_t n, T mask, T top, bool sign)
+{
+    using V = typename Vector16<T>::Type;
+    constexpr size_t kLanes = sizeof(V) / sizeof(T);
+    const T add = sign ? top : T(0);
+    const V vadd = V{} + add;
+    V any0 = V{}, any1 = V{};
+    size_t i = 0;
+    for (; i + 2 * kLanes <= n; i += 2 * kLanes) {
+        V a, b;
+        std::memcpy(&a, pixels + i, sizeof a);
+        std::memcpy(&b, pixels + i + kLanes, sizeof b);
+        any0 |= a + vadd;
+        any1 |= b + vadd;
+    }
+    any0 |= any1;
+    T any = 0;
+    for (size_t k = 0; k < kLanes; ++k) any = static_cast<T>(any | any0[k]);
+    for (; i < n; ++i) {
+        T v;
+        std::memcpy(&v, pixels + i, sizeof v);
+        any = static_cast<T>(any | static_cast<T>(v + add));
+    }
+    return (any & static_cast<T>(~mask)) == 0;
+}
+
 template <class T>
 inline void VectorStoredBits(T* pixels, size_t n, int shift, int bits, bool sign)
 {
@@ -110,6 +142,7 @@ inline void VectorStoredBits(T* pixels, size_t n, int shift, int bits, bool sign
     constexpr size_t kLanes = sizeof(V) / sizeof(T);
     const T mask = static_cast<T>(bits >= int(8 * sizeof(T)) ? T(~T(0)) : T((T(1) << bits) - 1));
     const T top = static_cast<T>(T(1) << (bits - 1));
+    if (shift == 0 && AlreadyStored(pixels, n, mask, top, sign)) return;
     const V vmask = V{} + mask, vtop = V{} + top;
     size_t i = 0;
     for (; i + kLanes <= n; i += kLanes) {

@@ -1,7 +1,6 @@
 // The DICOM element reader: walks a DICOM part 10 or ACR-NEMA header element
 // by element, fills a header record from the elements it knows, and stops at
 // the pixel data with the stream standing at the first pixel byte.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "DicomHeaderInfo.h"
+#include "bytes/File.h"
 #include "corvane.h"
 #include "ecError.h"
 #include "read_raw/DecimalText.h"
@@ -270,21 +270,17 @@ static_assert(sizeof(DicomOpenFile::Stream) <= sizeof(unsigned char[8256]), "the
 
 DicomOpenFile::DicomOpenFile(const char* fileName) : pName(fileName), iFd(-1), pStream(nullptr)
 {
-    if (!fileName) return;
-    int fd;
-    do fd = ::open(fileName, O_RDONLY);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0) return;
-    pStream = new (aStreamSpace) Stream(fd);
+    quarn::bytes::Descriptor fd(fileName);
+    if (!fd) return;
+    pStream = new (aStreamSpace) Stream(fd.get());
     // A folder opens on some systems but is never a file to read: its first
     // read tells.
     if (pStream->in.OpensAFolder()) {
         pStream->~Stream();
         pStream = nullptr;
-        ::close(fd);
         return;
     }
-    iFd = fd;
+    iFd = fd.Release();
 }
 
 DicomOpenFile::~DicomOpenFile()
