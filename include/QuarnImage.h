@@ -13,9 +13,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "QuarnExport.h"
@@ -92,6 +95,34 @@ struct PaletteChannel {
     std::vector<uint16_t> entries;
 };
 
+// The allocator of an image's pixel bytes: growing the vector leaves the new
+// bytes unset instead of zeroing them first, since every reader writes each
+// pixel byte it makes room for (a zero fill would cost a pass over the pixels).
+template <class T>
+struct UnsetAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    UnsetAllocator() = default;
+    template <class U>
+    UnsetAllocator(const UnsetAllocator<U>&) noexcept
+    {
+    }
+    template <class U>
+    void construct(U* p) noexcept(std::is_nothrow_default_constructible<U>::value)
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+using PixelBytes = std::vector<unsigned char, UnsetAllocator<unsigned char>>;
+
 struct Image {
     std::string file;
     Format format = Format::Unknown;
@@ -130,7 +161,7 @@ struct Image {
     // The stored values of every frame, frame by frame, row by row, in host
     // byte order: Bits Stored bits, sign-extended from High Bit when signed.
     PixelType pixelType = PixelType::U16;
-    std::vector<unsigned char> pixelBytes;
+    PixelBytes pixelBytes;
 
     // Legacy record stand-ins the reader knows of, for people: each names a
     // value that a legacy record would show although the file does not say it.
