@@ -18,9 +18,32 @@ double Ceil(double x)
 }
 }  // namespace
 
-ecGrayTable::ecGrayTable(double low, double high, long first, long last) : dLow(low), dHigh(high), lFirst(first)
+ecGrayTable::ecGrayTable(double low, double high, long first, long last)
+    : dLow(low),
+      dHigh(high),
+      lFirst(first),
+      nLevels(last < first || last - first >= 65536 ? 0 : static_cast<size_t>(last - first + 1)),
+      bFilled(false)
 {
-    if (last < first || last - first >= 65536) return;
+}
+
+const unsigned char* ecGrayTable::Levels() const
+{
+    if (!bFilled.load(std::memory_order_acquire)) {
+        const std::lock_guard<std::mutex> hold(mFill);
+        if (!bFilled.load(std::memory_order_relaxed)) {
+            Fill();
+            bFilled.store(true, std::memory_order_release);
+        }
+    }
+    return vLevels.data();
+}
+
+void ecGrayTable::Fill() const
+{
+    if (nLevels == 0) return;
+    const double low = dLow, high = dHigh;
+    const long first = lFirst, last = GetLast();
     if (!(low < high) || !std::isfinite(low) || !std::isfinite(high)) {
         vLevels.resize(static_cast<size_t>(last - first + 1));
         for (size_t i = 0; i < vLevels.size(); ++i)
@@ -72,7 +95,7 @@ ecGrayTable::ecGrayTable(double low, double high, long first, long last) : dLow(
     }
 }
 
-bool ecGrayTable::FillByThresholds(double low, double high, long first, long last)
+bool ecGrayTable::FillByThresholds(double low, double high, long first, long last) const
 {
     // The first value of [first, last + 1] whose level exceeds c, for each c:
     // computed from the window, each confirmed by the levels on both sides of
@@ -113,9 +136,9 @@ unsigned char ecGrayTable::WindowLevel(double value, double low, double high)
 
 unsigned char ecGrayTable::Level(double value) const
 {
-    if (!vLevels.empty() && value >= static_cast<double>(lFirst) && value <= static_cast<double>(GetLast()) &&
+    if (nLevels != 0 && value >= static_cast<double>(lFirst) && value <= static_cast<double>(GetLast()) &&
         value == std::floor(value))
-        return vLevels[static_cast<size_t>(static_cast<long>(value) - lFirst)];
+        return Levels()[static_cast<size_t>(static_cast<long>(value) - lFirst)];
     return WindowLevel(value, dLow, dHigh);
 }
 

@@ -5,7 +5,9 @@
 #ifndef QUARN_PICTOR_H
 #define QUARN_PICTOR_H
 
+#include <atomic>
 #include <cstddef>
+#include <mutex>
 #include <vector>
 
 #include "QuarnExport.h"
@@ -16,12 +18,16 @@ class ecDisplayCharacteristicsBase;
 
 // Display levels 0..255 for pixel values: a linear window [low, high] mapped
 // to 0..255 and clamped, with a precomputed level for each integer value
-// first..last (none for floating-point pixels).
+// first..last (none for floating-point pixels). The levels are computed on
+// the first Level() (safe from several threads at once): a slice read for
+// display that is never rendered never pays for them.
 class QUARN_API ecGrayTable {
 public:
     // Levels for the integer values first..last; none when last < first or
     // when the range holds more than 65536 values.
     ecGrayTable(double low, double high, long first, long last);
+    ecGrayTable(const ecGrayTable&) = delete;
+    ecGrayTable& operator=(const ecGrayTable&) = delete;
     // The level of `value`: 0 at or below low (and for NaN), 255 at or above
     // high, otherwise floor((value - low) * 255 / (high - low) + 0.5).
     static unsigned char WindowLevel(double value, double low, double high);
@@ -29,18 +35,24 @@ public:
     double GetLow() const { return dLow; }
     double GetHigh() const { return dHigh; }
     long GetFirst() const { return lFirst; }
-    long GetLast() const { return lFirst + static_cast<long>(vLevels.size()) - 1; }
-    size_t GetSize() const { return vLevels.size(); }
+    long GetLast() const { return lFirst + static_cast<long>(nLevels) - 1; }
+    size_t GetSize() const { return nLevels; }
 
 private:
+    // The levels of first..last, computed once.
+    const unsigned char* Levels() const;
+    void Fill() const;
     // Fills the levels of a window with low < high from the thresholds where
     // the level steps up; false (nothing filled) when one cannot be confirmed.
-    bool FillByThresholds(double low, double high, long first, long last);
+    bool FillByThresholds(double low, double high, long first, long last) const;
 
     double dLow;
     double dHigh;
     long lFirst;
-    std::vector<unsigned char> vLevels;
+    size_t nLevels;
+    mutable std::atomic<bool> bFilled;
+    mutable std::mutex mFill;
+    mutable std::vector<unsigned char> vLevels;
 };
 
 class QUARN_API ecImageBase : public ecBase {
