@@ -49,6 +49,8 @@ public:
     // The next n bytes when the buffer holds them, without moving on.
     const unsigned char* Peek(size_t n) const { return len_ - pos_ >= n ? buf_ + pos_ : nullptr; }
     void Advance(size_t n) { pos_ += n < len_ - pos_ ? n : len_ - pos_; }
+    // Advance for n bytes known to be buffered (Peek(n) answered them).
+    void AdvanceBuffered(size_t n) { pos_ += n; }
 
     bool ReadU16(uint16_t& v, Order o);
     bool ReadU32(uint32_t& v, Order o);

@@ -21,8 +21,6 @@ void Check(bool condition, const char* message)
 
 void FailShort(HeaderRead r) { Fail(r == HeaderRead::ShortTag ? "read16 : short read" : "read32 : short read"); }
 
-enum class VrKind : unsigned char { None, Long, Short };
-
 // The kind of every pair of capital letters, indexed by (first - 'A') * 26 +
 // (second - 'A'): the explicit value representations with a four-byte length,
 // those with a two-byte length, and none.
@@ -43,22 +41,14 @@ struct VrTable {
 constexpr VrTable kReaderVrs(false);
 constexpr VrTable kStandardVrs(true);
 
-VrKind ClassifyVr(const unsigned char* c, VrRules rules = VrRules::Reader)
-{
-    const unsigned a = c[0] - unsigned('A'), b = c[1] - unsigned('A');
-    if (a >= 26 || b >= 26) return VrKind::None;
-    return (rules == VrRules::Reader ? kReaderVrs : kStandardVrs).kind[a * 26 + b];
-}
-
 Order Other(Order o) { return o == Order::Little ? Order::Big : Order::Little; }
 
 }  // namespace
 
-// Reads group, element number and the four bytes after them; with the VR test
-// on, a recognised VR turns them into a short or long explicit length. This
-// form reads near the end of the buffer; ReadHeader does the same where 12
-// bytes are buffered.
-[[gnu::noinline]] HeaderRead ElementWalk::ReadHeaderNearEnd(ElementHeader& h, bool testVr)
+const VrKind* VrKinds(VrRules rules) { return (rules == VrRules::Reader ? kReaderVrs : kStandardVrs).kind; }
+
+// The header read of ReadHeader where fewer than 12 bytes are buffered.
+HeaderRead ElementWalk::ReadHeaderNearEnd(ElementHeader& h, bool testVr)
 {
     unsigned char raw[4];
     if (const unsigned char* b = in_.Peek(8)) {  // the whole 8 bytes are buffered
@@ -74,7 +64,7 @@ Order Other(Order o) { return o == Order::Little ? Order::Big : Order::Little; }
     vrSeen_ = false;
     h.vr[0] = h.vr[1] = 0;
     if (!testVr) return HeaderRead::Ok;
-    const VrKind kind = ClassifyVr(raw, rules_);
+    const VrKind kind = Classify(raw);
     vrSeen_ = kind != VrKind::None;
     if (vrSeen_) std::memcpy(h.vr, raw, 2);
     switch (kind) {
@@ -86,34 +76,6 @@ Order Other(Order o) { return o == Order::Little ? Order::Big : Order::Little; }
     default:
         return HeaderRead::Ok;
     }
-}
-
-HeaderRead ElementWalk::ReadHeader(ElementHeader& h, bool testVr)
-{
-    const unsigned char* b = in_.Peek(12);
-    if (!b) return ReadHeaderNearEnd(h, testVr);
-    const Order o = order_;
-    h.group = bytes::U16(b, o);
-    h.element = bytes::U16(b + 2, o);
-    const VrKind kind = testVr ? ClassifyVr(b + 4, rules_) : VrKind::None;
-    vrSeen_ = kind != VrKind::None;
-    if (vrSeen_) std::memcpy(h.vr, b + 4, 2);
-    else h.vr[0] = h.vr[1] = 0;
-    switch (kind) {
-    case VrKind::Long:
-        h.length = bytes::U32(b + 8, o);
-        in_.Advance(12);
-        break;
-    case VrKind::Short:
-        h.length = bytes::U16(b + 6, o);
-        in_.Advance(8);
-        break;
-    default:
-        h.length = bytes::U32(b + 4, o);
-        in_.Advance(8);
-        break;
-    }
-    return HeaderRead::Ok;
 }
 
 bool ElementWalk::DicmAt(long offset)
@@ -165,9 +127,8 @@ void ElementWalk::ReadFirstElement(ElementHeader& h)
     }
 }
 
-void ElementWalk::Drop(const ElementHeader& h, const char* message)
+void ElementWalk::DropFar(const ElementHeader& h, const char* message)
 {
-    if (h.empty()) return;
     Check(in_.Skip(static_cast<long>(h.length)), message);
 }
 

@@ -7,6 +7,7 @@
 #define QUARN_SRC_READ_DICOM_ELEMENTWALK_H
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -40,12 +41,20 @@ enum class VrRules : unsigned char { Reader, Standard };
 
 [[noreturn]] void Fail(const std::string& message);
 
+// How an explicit VR gives the value's length: none recognised (the four
+// bytes are an implicit length), four bytes after two reserved ones, or two.
+enum class VrKind : unsigned char { None, Long, Short };
+
+// The kind of every pair of capital letters under each set of rules, indexed
+// by (first - 'A') * 26 + (second - 'A').
+const VrKind* VrKinds(VrRules rules);
+
 class ElementWalk {
 public:
     // A walk in a fixed syntax (implicit VR unless told otherwise).
     explicit ElementWalk(StreamCursor& in, Order order = Order::Little, bool explicitVR = false,
                          VrRules rules = VrRules::Reader)
-        : in_(in), order_(order), explicitVR_(explicitVR), rules_(rules)
+        : in_(in), order_(order), explicitVR_(explicitVR), kinds_(VrKinds(rules))
     {
     }
 
@@ -79,13 +88,21 @@ public:
             if (r != HeaderRead::Ok || wanted(h.group)) return r;
             if (h.empty()) continue;
             if (h.length > in_.Buffered()) return r;
-            in_.Advance(h.length);
+            in_.AdvanceBuffered(h.length);
         }
     }
 
     // Passes over a value the reader does not keep; it must lie inside the
     // file, or the walk fails with `message`.
-    void Drop(const ElementHeader& h, const char* message);
+    void Drop(const ElementHeader& h, const char* message)
+    {
+        if (h.empty()) return;
+        if (h.length <= in_.Buffered()) {  // the usual case: the value is buffered
+            in_.AdvanceBuffered(h.length);
+            return;
+        }
+        DropFar(h, message);
+    }
     // A two-byte value in the walk's byte order; its length must be 2.
     unsigned TwoBytes(const ElementHeader& h);
     // True when the file can hold `length` more bytes (a file that cannot
@@ -97,14 +114,50 @@ public:
     bool Take(uint32_t length, std::vector<char>& value, size_t nuls);
 
 private:
-    HeaderRead ReadHeader(ElementHeader& h, bool testVr);
+    // Reads group, element number and the four bytes after them; with the
+    // VR test on, a recognised VR turns them into a short or long explicit
+    // length. This form reads where 12 bytes are buffered (nearly always);
+    // ReadHeaderNearEnd does the same anywhere.
+    [[gnu::always_inline]] HeaderRead ReadHeader(ElementHeader& h, bool testVr)
+    {
+        const unsigned char* b = in_.Peek(12);
+        if (!b) return ReadHeaderNearEnd(h, testVr);
+        const Order o = order_;
+        h.group = bytes::U16(b, o);
+        h.element = bytes::U16(b + 2, o);
+        const VrKind kind = testVr ? Classify(b + 4) : VrKind::None;
+        vrSeen_ = kind != VrKind::None;
+        if (vrSeen_) std::memcpy(h.vr, b + 4, 2);
+        else h.vr[0] = h.vr[1] = 0;
+        switch (kind) {
+        case VrKind::Long:
+            h.length = bytes::U32(b + 8, o);
+            in_.AdvanceBuffered(12);
+            break;
+        case VrKind::Short:
+            h.length = bytes::U16(b + 6, o);
+            in_.AdvanceBuffered(8);
+            break;
+        default:
+            h.length = bytes::U32(b + 4, o);
+            in_.AdvanceBuffered(8);
+            break;
+        }
+        return HeaderRead::Ok;
+    }
     HeaderRead ReadHeaderNearEnd(ElementHeader& h, bool testVr);
+    VrKind Classify(const unsigned char* c) const
+    {
+        const unsigned a = c[0] - unsigned('A'), b = c[1] - unsigned('A');
+        return a < 26 && b < 26 ? kinds_[a * 26 + b] : VrKind::None;
+    }
+    void DropFar(const ElementHeader& h, const char* message);
     bool DicmAt(long offset);
 
     StreamCursor& in_;
     Order order_;
     bool explicitVR_;
-    VrRules rules_;
+    const VrKind* kinds_;
     bool vrSeen_ = false;  // the last header read had a recognised VR
 };
 
