@@ -74,6 +74,8 @@ private:
     // buffer, for a record that passed IsValidForUse; with `sizeFirst`, a
     // file too short for the block is refused before any pixel is written.
     int ReadDicomPixels(DicomOpenFile& file, long dataOffset, unsigned long flags, bool sizeFirst);
+    // ReadDICOMFile with the file open in `file`.
+    int ReadDicomFrom(DicomOpenFile& file, const char* fileName, unsigned long flags);
 
     ecImageBase* pDisplayImage;
     T* pExternalData;

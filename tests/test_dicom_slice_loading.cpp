@@ -164,6 +164,14 @@ void ReadAndCheck(const TableRow& row, ecMriSliceImg<T>& shown, bool plain)
     ecMriSliceImg<T> made(path.c_str(), MriDicom, nullptr, 0, nullptr);
     CheckPixels(row, testutil::RowsOf(made));
     CheckRecord<T>(row, *made.GetRawHeaderInfo(), true);
+
+    // The factory's display slice: the depth probe's header read and the
+    // slice's own share one open file.
+    std::unique_ptr<ecMriSliceBase> byFactory(ReadMriSlice(path.c_str(), MriDicom, nullptr, true, 0));
+    const auto* f = dynamic_cast<const ecMriSliceImg<T>*>(byFactory.get());
+    ASSERT_NE(f, nullptr) << row.file;
+    CheckPixels(row, testutil::RowsOf(*f));
+    CheckRecord<T>(row, *f->GetRawHeaderInfo(), true);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <type_traits>
 
 #include "ecError.h"
@@ -287,16 +286,22 @@ int ecMriSliceImg<T>::ReadDicomPixels(DicomOpenFile& file, long dataOffset, unsi
 template <class T>
 int ecMriSliceImg<T>::ReadDICOMFile(const char* fileName, unsigned long flags, void*)
 {
+    // One open for the header and the pixels; the slice factory may have
+    // opened the file already for its depth probe.
+    if (DicomOpenFile* shared = SharedDicomFile(fileName)) return ReadDicomFrom(*shared, fileName, flags);
+    DicomOpenFile own(fileName);
+    return ReadDicomFrom(own, fileName, flags);
+}
+
+template <class T>
+int ecMriSliceImg<T>::ReadDicomFrom(DicomOpenFile& openFile, const char* fileName, unsigned long flags)
+{
     if (!this->pRawHeader) {
         this->pRawHeader = new ecRawHeaderInfo;
         this->pRawHeader->SetFromSliceInfo(nullptr);
     }
     ecRawHeaderInfo* hdr = this->pRawHeader;
-    // One open for the header and the pixels; the slice factory may have
-    // opened the file already for its depth probe.
-    std::optional<DicomOpenFile> own;
-    DicomOpenFile* file = SharedDicomFile(fileName);
-    if (!file) file = &own.emplace(fileName);
+    DicomOpenFile* const file = &openFile;
     ShareDicomFile share(*file);
     long dataOffset = 0;
     const int r = FillRawHeaderFromDicomFile(fileName, hdr, &dataOffset, 0);

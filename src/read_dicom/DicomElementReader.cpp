@@ -110,15 +110,16 @@ void ApplyTextRule(uint32_t tag, const char* text, size_t length, ecRawHeaderInf
 }
 
 // The generic way: values with a text rule are read (NUL appended) and
-// applied; all others are passed over without being stored.
-void ReadGenericValue(ElementWalk& walk, const ElementHeader& h, ecRawHeaderInfo* header, ecDicomHeaderInfo* dicom,
-                      bool* found)
+// applied; all others are passed over without being stored. True when a rule
+// was applied.
+[[gnu::always_inline]] inline bool ReadGenericValue(ElementWalk& walk, const ElementHeader& h,
+                                                    ecRawHeaderInfo* header, ecDicomHeaderInfo* dicom, bool* found)
 {
-    if (h.empty()) return;
+    if (h.empty()) return false;
     const uint32_t tag = h.tag();
     if (!HasTextRule(tag)) {
         walk.Drop(h, "DICOM:Unable to read data");
-        return;
+        return false;
     }
     const size_t length = h.length;
     StreamCursor& in = walk.In();
@@ -129,7 +130,7 @@ void ReadGenericValue(ElementWalk& walk, const ElementHeader& h, ecRawHeaderInfo
         DicomCheck(in.Read(reinterpret_cast<unsigned char*>(text), length) == length, "DICOM:Unable to read data");
         text[length] = '\0';
         ApplyTextRule(tag, text, length, header, dicom, found);
-        return;
+        return true;
     }
     DicomCheck(walk.Holds(h.length), "DICOM:Unable to read data");
     std::vector<char> value;
@@ -139,32 +140,37 @@ void ReadGenericValue(ElementWalk& walk, const ElementHeader& h, ecRawHeaderInfo
         Fail("DICOM:Unable to allocate memory");
     }
     ApplyTextRule(tag, value.data(), length, header, dicom, found);
+    return true;
 }
 
 // Groups that hold an element the reader acts on.
 bool GroupHasRules(uint16_t group) { return group == 0x0018 || group == 0x0020 || group == 0x0028 || group == 0x7FE0; }
 
-// Acts on one element; true when it was the pixel data element.
+// What acting on one element came to: its value passed over and nothing
+// else, something taken from it, or the pixel data reached.
+enum class Acted { Passed, Taken, PixelData };
+
+// Acts on one element.
 // `DicomFieldFound`: this thread's found marks (looked up once per file: a
 // thread-local variable of a shared library costs a call each time).
-bool ActOnElement(ElementWalk& walk, const ElementHeader& h, ecRawHeaderInfo* header, ecDicomHeaderInfo* dicom,
-                  bool* DicomFieldFound)
+[[gnu::always_inline]] inline Acted ActOnElement(ElementWalk& walk, const ElementHeader& h, ecRawHeaderInfo* header,
+                                                 ecDicomHeaderInfo* dicom, bool* DicomFieldFound)
 {
     if (!GroupHasRules(h.group)) {  // most elements belong to groups without a rule
         walk.Drop(h, "DICOM:Unable to read data");
-        return false;
+        return Acted::Passed;
     }
     switch (Tag(h.group, h.element)) {
     case Tag(0x7FE0, 0x0010):
-        return true;
+        return Acted::PixelData;
     case Tag(0x0028, 0x0010):
         header->iNumPixY = static_cast<int>(walk.TwoBytes(h));
         DicomFieldFound[kDicomRows] = true;
-        return false;
+        return Acted::Taken;
     case Tag(0x0028, 0x0011):
         header->iNumPix = static_cast<int>(walk.TwoBytes(h));
         DicomFieldFound[kDicomColumns] = true;
-        return false;
+        return Acted::Taken;
     case Tag(0x0028, 0x0100): {
         const unsigned bits = walk.TwoBytes(h);
         if (bits == 8)
@@ -173,36 +179,35 @@ bool ActOnElement(ElementWalk& walk, const ElementHeader& h, ecRawHeaderInfo* he
             header->DataType = ecBaseData::Short;
         else
             Fail(StringPrintf("DICOM:Bad bytes_per_pixel : %d", static_cast<int>(bits)));
-        return false;
+        return Acted::Taken;
     }
     case Tag(0x0028, 0x0101): {
         const unsigned bits = walk.TwoBytes(h);
         if (bits > 16) Fail(StringPrintf("DICOM:Bad data store length : %d", static_cast<int>(bits)));
-        return false;
+        return Acted::Taken;
     }
     case Tag(0x0028, 0x0102):
     case Tag(0x0028, 0x0103):
         walk.TwoBytes(h);
-        return false;
+        return Acted::Taken;
     case Tag(0x0028, 0x0004):  // photometric interpretation: checked, then the generic way
     case Tag(0x0028, 0x1050):  // window center
     case Tag(0x0028, 0x1051):  // window width
     case Tag(0x0028, 0x1052):  // rescale intercept
     case Tag(0x0028, 0x1053):  // rescale slope
         walk.Drop(h, "DICOM:Short read");
-        return false;
+        return Acted::Passed;
     case Tag(0x0028, 0x1201):
         walk.Drop(h, "DICOM:Unable to read red table");
-        return false;
+        return Acted::Passed;
     case Tag(0x0028, 0x1202):
         walk.Drop(h, "DICOM:Unable to read green table");
-        return false;
+        return Acted::Passed;
     case Tag(0x0028, 0x1203):
         walk.Drop(h, "DICOM:Unable to read blue table");
-        return false;
+        return Acted::Passed;
     default:
-        ReadGenericValue(walk, h, header, dicom, DicomFieldFound);
-        return false;
+        return ReadGenericValue(walk, h, header, dicom, DicomFieldFound) ? Acted::Taken : Acted::Passed;
     }
 }
 
@@ -217,10 +222,38 @@ void StartRead(ecRawHeaderInfo* header)
     header->ImagePlane = SliceAxial;
 }
 
-// Walks the header from the first element to the pixel data. The byte order
-// and VR form the walk settles stay in this thread's state for
-// IsDicomDataLittleEndian, on every way out.
-int ReadElements(StreamCursor& in, ecRawHeaderInfo* header, long* dataOffset)
+// The elements a whole walk of one open file took something from, and its
+// pixel data element, in order, each with where its value starts, and the
+// syntax the walk settled: a second read of the same open file acts on the
+// same elements from the same bytes, without decoding the other element
+// headers or passing over their values again (passing over a value the first
+// walk passed over changes nothing but the position). Kept only for a walk
+// that reached the pixel data and took from no more than kMax elements.
+struct WalkMemo {
+    static constexpr size_t kMax = 64;
+    struct Element {  // an element header, and where its value starts
+        uint16_t group;
+        uint16_t element;
+        uint32_t length;
+        char vr[2];
+        long valueAt;
+    };
+    bool complete = false;
+    Order order = Order::Little;
+    bool explicitVR = false;
+    size_t count = 0;
+    Element acted[kMax];
+};
+
+// Walks the header from the first element to the pixel data; with a complete
+// memo of the same open file, acts on the elements it holds instead, which
+// gives the same record and state (the same actions on the same bytes in the
+// same order). The byte order and VR form the walk settles stay in this
+// thread's state for IsDicomDataLittleEndian, on every way out. kMemo: with
+// a memo (recorded on the first read of a shared file, replayed on the reads
+// after it); without one, every other read.
+template <bool kMemo>
+int Walk(StreamCursor& in, ecRawHeaderInfo* header, long* dataOffset, WalkMemo* memo)
 {
     ElementWalk walk(in);
     struct KeepSyntax {
@@ -232,19 +265,54 @@ int ReadElements(StreamCursor& in, ecRawHeaderInfo* header, long* dataOffset)
             state.explicitVR = walk.ExplicitVR();
         }
     } keep{walk};
-    ElementHeader h;
-    walk.ReadFirstElement(h);
     ecDicomHeaderInfo* const dicom = dynamic_cast<ecDicomHeaderInfo*>(header);
     bool* const found = DicomState().found;
-    while (!ActOnElement(walk, h, header, dicom, found)) {
+    const bool replay = kMemo && memo->complete;
+    ElementHeader h;
+    if (replay) {
+        walk.SetSyntax(memo->order, memo->explicitVR);
+    } else {
+        if (kMemo) memo->count = 0;
+        walk.ReadFirstElement(h);
+    }
+    for (size_t i = 0;; ++i) {
+        long valueAt = 0;
+        if (kMemo) {
+            if (replay) {
+                if (i == memo->count) break;  // not reached: the memo ends with the pixel data
+                const WalkMemo::Element& e = memo->acted[i];
+                h.group = e.group, h.element = e.element, h.length = e.length;
+                h.vr[0] = e.vr[0], h.vr[1] = e.vr[1];
+                in.Seek(e.valueAt);
+            }
+            valueAt = in.Tell();
+        }
+        const Acted acted = ActOnElement(walk, h, header, dicom, found);
+        if (kMemo && !replay && acted != Acted::Passed) {
+            if (memo->count < WalkMemo::kMax)
+                memo->acted[memo->count] = {h.group, h.element, h.length, {h.vr[0], h.vr[1]}, valueAt};
+            ++memo->count;
+        }
+        if (acted == Acted::PixelData) break;
+        if (replay) continue;
         const HeaderRead r = walk.NextWanted(h, GroupHasRules);
         if (r != HeaderRead::Ok) Fail(r == HeaderRead::ShortTag ? "read16 : short read" : "read32 : short read");
+    }
+    if (kMemo && !replay && memo->count <= WalkMemo::kMax) {
+        memo->complete = true;
+        memo->order = walk.ByteOrder();
+        memo->explicitVR = walk.ExplicitVR();
     }
     const long offset = in.Tell();
     header->lDataOffset = offset;
     if (dataOffset) *dataOffset = offset;
     header->bIsValid = RequiredDicomValuesSet(true);
     return 1;
+}
+
+int ReadElements(StreamCursor& in, ecRawHeaderInfo* header, long* dataOffset, WalkMemo* memo = nullptr)
+{
+    return memo ? Walk<true>(in, header, dataOffset, memo) : Walk<false>(in, header, dataOffset, nullptr);
 }
 
 }  // namespace
@@ -264,9 +332,10 @@ int read_dicom_data_raw_header(FILE* fp, ecRawHeaderInfo* header, long* dataOffs
 struct DicomOpenFile::Stream {
     explicit Stream(int fd) : in(fd) {}
     StreamCursor in;
+    WalkMemo memo;  // what the first header read of the shared file acted on
 };
 
-static_assert(sizeof(DicomOpenFile::Stream) <= sizeof(unsigned char[8256]), "the stream fits its space");
+static_assert(sizeof(DicomOpenFile::Stream) <= sizeof(DicomOpenFile::StreamSpace), "the stream fits its space");
 
 DicomOpenFile::DicomOpenFile(const char* fileName) : pName(fileName), iFd(-1), pStream(nullptr)
 {
@@ -297,7 +366,8 @@ int DicomOpenFile::ReadHeader(ecRawHeaderInfo* header, long* dataOffset)
     StreamCursor& in = pStream->in;
     in.Seek(0);
     StartRead(header);
-    return ReadElements(in, header, dataOffset);
+    // Only a shared file is read more than once.
+    return ReadElements(in, header, dataOffset, DicomState().sharedFile == this ? &pStream->memo : nullptr);
 }
 
 size_t DicomOpenFile::ReadBytes(long offset, void* dst, size_t n)

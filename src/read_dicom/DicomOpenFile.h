@@ -1,9 +1,10 @@
 // Internal to the library: one open DICOM file whose header and pixels are
 // read through one descriptor. The slice factory opens the file once for its
 // depth probe and the display slice's own read; a display slice opens it once
-// for its header and its pixels. Whatever reads it, the header is read from
-// the start of the file each time (from the bytes already in memory), so every
-// read gives exactly what a read of its own would give.
+// for its header and its pixels. Whatever reads it, every header read gives
+// exactly what a read of its own would give: the first walks the header from
+// the start of the file, and while the file is shared the reads after it act
+// on the elements the first one acted on, from the same bytes.
 #ifndef QUARN_SRC_READ_DICOM_DICOMOPENFILE_H
 #define QUARN_SRC_READ_DICOM_DICOMOPENFILE_H
 
@@ -30,12 +31,14 @@ public:
     long long BytesFrom(long offset);
 
     struct Stream;
+    // Room for the stream: its 8 KiB buffer and the memo of the first walk.
+    using StreamSpace = unsigned char[8256 + 3072];
 
 private:
     const char* pName;
     int iFd;
     Stream* pStream;  // built in aStreamSpace: an open file costs no allocation
-    alignas(16) unsigned char aStreamSpace[8256];
+    alignas(16) StreamSpace aStreamSpace;
 };
 
 // The open file of `fileName` that a caller up the stack shares, or null.

@@ -76,7 +76,7 @@ public:
     void ReadFirstElement(ElementHeader& h);
 
     // The next element header in the walk's syntax.
-    HeaderRead Next(ElementHeader& h) { return ReadHeader(h, explicitVR_); }
+    [[gnu::always_inline]] HeaderRead Next(ElementHeader& h) { return ReadHeader(h, explicitVR_); }
 
     // The next element header of a group `wanted` accepts: elements of other
     // groups whose values lie in the buffer are passed over on the way.
