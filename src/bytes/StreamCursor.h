@@ -34,6 +34,12 @@ public:
     // Makes the first read of a descriptor; true when it failed because the
     // name is a folder.
     bool OpensAFolder();
+    // The size of a regular file's descriptor, from a stat the caller made
+    // already: the cursor then never asks for it.
+    void KnowSize(long size)
+    {
+        if (fd_ >= 0 && size >= 0) size_ = size;
+    }
 
     void Seek(long offset);
     // Copies up to n bytes; returns how many were available.

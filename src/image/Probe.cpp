@@ -107,6 +107,7 @@ Probe ProbeOpen(const std::string& path, const bytes::Descriptor& fd, bytes::Str
     if (::fstat(fd.get(), &st) != 0)
         throw Error(Reason::CannotOpen, path, std::string("cannot open: ") + std::strerror(errno));
     if (S_ISDIR(st.st_mode) || in.OpensAFolder()) throw Error(Reason::CannotOpen, path, "is a folder, not a file");
+    if (S_ISREG(st.st_mode)) in.KnowSize(static_cast<long>(st.st_size));
     const Cursor c = in.Window();
     if (c.Size() == 0) throw Error(Reason::Empty, path, "the file is empty");
     const size_t count = std::min(c.Size(), kProbeBytes);
