@@ -1,11 +1,17 @@
 // Series found and checked: headers read, grouped, sorted along the slice
 // normal, and the gaps, positions, orientations and sizes compared.
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <map>
+#include <numeric>
 
 #include "QuarnSeries.h"
 #include "series/Parallel.h"
@@ -115,26 +121,24 @@ void Check(Series& s)
         const int ia = a.instanceNumber.value_or(0), ib = b.instanceNumber.value_or(0);
         return ia != ib ? ia < ib : a.file < b.file;
     };
-    std::sort(h.begin(), h.end(), byInstance);
+    // Sorted as indices, the images moved once into their places.
+    std::vector<size_t> order(h.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return byInstance(h[a], h[b]); });
     std::vector<double> along(h.size(), 0.0);
-    if (s.positioned) {
-        const Vec3 n = series::Normal(h.front());
-        std::vector<size_t> order(h.size());
-        for (size_t i = 0; i < h.size(); ++i) {
-            order[i] = i;
-            along[i] = series::Dot(n, *h[i].imagePosition);
-        }
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return along[a] < along[b]; });
-        std::vector<Image> sorted;
-        std::vector<double> d;
-        for (size_t i : order) {
-            sorted.push_back(std::move(h[i]));
-            d.push_back(along[i]);
-        }
-        h = std::move(sorted);
-        along = std::move(d);
+    if (s.positioned && !h.empty()) {
+        const Vec3 n = series::Normal(h[order.front()]);
+        std::vector<double> at(h.size());
+        for (size_t i = 0; i < h.size(); ++i) at[i] = series::Dot(n, *h[i].imagePosition);
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return at[a] < at[b]; });
+        for (size_t k = 0; k < order.size(); ++k) along[k] = at[order[k]];
     }
+    std::vector<Image> sorted;
+    sorted.reserve(h.size());
+    for (size_t i : order) sorted.push_back(std::move(h[i]));
+    h = std::move(sorted);
     s.files.clear();
+    s.files.reserve(h.size());
     for (const Image& im : h) s.files.push_back(im.file);
 
     const Image& ref = h.front();
@@ -178,20 +182,43 @@ void Check(Series& s)
     }
 }
 
+// The regular files in `dir` (and with `recurse` in the folders under it,
+// links to folders not followed), as dir/name paths, in no order; folders
+// that cannot be read are passed over. The type each entry of a folder
+// listing carries saves a stat of every file.
+void ListFiles(const std::string& dir, bool recurse, std::vector<std::string>& out)
+{
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return;
+    const std::string prefix = !dir.empty() && dir.back() == '/' ? dir : dir + '/';
+    std::vector<std::string> folders;
+    while (const dirent* e = ::readdir(d)) {
+        const char* name = e->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+        std::string path = prefix + name;
+        int type = e->d_type;
+        struct stat st;
+        if (type == DT_UNKNOWN && ::lstat(path.c_str(), &st) == 0) {
+            if (S_ISDIR(st.st_mode)) type = DT_DIR;
+            else if (S_ISLNK(st.st_mode)) type = DT_LNK;
+            else if (S_ISREG(st.st_mode)) type = DT_REG;
+        }
+        if (type == DT_LNK && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) type = DT_REG;
+        if (type == DT_REG)
+            out.push_back(std::move(path));
+        else if (type == DT_DIR && recurse)
+            folders.push_back(std::move(path));
+    }
+    ::closedir(d);
+    for (const std::string& f : folders) ListFiles(f, recurse, out);
+}
+
 void Walk(const std::string& dir, bool recurse, std::vector<std::string>& out)
 {
-    std::error_code ec;
     std::vector<std::string> found;
-    const auto opts = fs::directory_options::skip_permission_denied;
-    if (recurse) {
-        for (fs::recursive_directory_iterator it(dir, opts, ec), end; !ec && it != end; it.increment(ec))
-            if (it->is_regular_file(ec)) found.push_back(it->path().string());
-    } else {
-        for (fs::directory_iterator it(dir, opts, ec), end; !ec && it != end; it.increment(ec))
-            if (it->is_regular_file(ec)) found.push_back(it->path().string());
-    }
+    ListFiles(dir, recurse, found);
     std::sort(found.begin(), found.end());
-    out.insert(out.end(), found.begin(), found.end());
+    out.insert(out.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
 }
 
 }  // namespace
@@ -205,16 +232,22 @@ ScanResult ScanSeries(const std::vector<std::string>& paths, const ReadOptions& 
         std::optional<Error> error;
         std::string otherError;
     };
-    std::vector<Entry> entries;
+    std::vector<std::string> names;
+    std::vector<bool> inFolder;
     for (const std::string& p : paths) {
         std::error_code ec;
         if (fs::is_directory(p, ec)) {
-            std::vector<std::string> files;
-            Walk(p, recurse, files);
-            for (std::string& f : files) entries.push_back({std::move(f), true, {}, {}, {}});
+            Walk(p, recurse, names);
+            inFolder.resize(names.size(), true);
         } else {
-            entries.push_back({p, false, {}, {}, {}});
+            names.push_back(p);
+            inFolder.push_back(false);
         }
+    }
+    std::vector<Entry> entries(names.size());  // made once: an entry is large
+    for (size_t i = 0; i < names.size(); ++i) {
+        entries[i].file = std::move(names[i]);
+        entries[i].inFolder = inFolder[i];
     }
     ReadOptions headerOnly = options;
     headerOnly.pixels = false;
@@ -233,7 +266,10 @@ ScanResult ScanSeries(const std::vector<std::string>& paths, const ReadOptions& 
     // order the threads read them in.
     ScanResult result;
     std::map<std::string, size_t> groups;
-    for (Entry& e : entries) {
+    std::vector<size_t> groupOf(entries.size(), SIZE_MAX);
+    std::vector<size_t> sizes;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        Entry& e = entries[i];
         if (e.error && e.inFolder && e.error->reason() == Reason::UnknownFormat) {
             ++result.skipped;
             continue;
@@ -242,7 +278,7 @@ ScanResult ScanSeries(const std::vector<std::string>& paths, const ReadOptions& 
             result.failed.push_back({e.file, e.error ? e.error->cause() : e.otherError});
             continue;
         }
-        Image& im = *e.image;
+        const Image& im = *e.image;
         auto [it, fresh] = groups.emplace(GroupKey(im), result.series.size());
         if (fresh) {
             Series s;
@@ -253,10 +289,26 @@ ScanResult ScanSeries(const std::vector<std::string>& paths, const ReadOptions& 
             s.format = im.format;
             s.folder = FolderOf(e.file);
             result.series.push_back(std::move(s));
+            sizes.push_back(0);
         }
-        result.series[it->second].headers.push_back(std::move(im));
+        groupOf[i] = it->second;
+        ++sizes[it->second];
     }
-    for (Series& s : result.series) Check(s);
+    // Each header moved once, into a series that has its room already.
+    for (size_t g = 0; g < result.series.size(); ++g) result.series[g].headers.reserve(sizes[g]);
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (groupOf[i] != SIZE_MAX) result.series[groupOf[i]].headers.push_back(std::move(*entries[i].image));
+    // Each series checked on its own; a failure (memory) reaches the caller.
+    std::vector<std::exception_ptr> failures(result.series.size());
+    series::ForEachIndex(result.series.size(), threads, [&](size_t i) {
+        try {
+            Check(result.series[i]);
+        } catch (...) {
+            failures[i] = std::current_exception();
+        }
+    });
+    for (const std::exception_ptr& f : failures)
+        if (f) std::rethrow_exception(f);
     return result;
 }
 
