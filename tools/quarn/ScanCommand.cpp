@@ -50,23 +50,30 @@ nlohmann::ordered_json Optional(const std::optional<int>& v) { return v ? nlohma
 
 std::string ScanJson(const quarn::ScanResult& scan)
 {
+    // Built member by member and moved into place: an initializer list would
+    // copy every file name of every series twice.
     using J = nlohmann::ordered_json;
     J series = J::array();
     for (const quarn::Series& s : scan.series) {
         J problems = J::array();
         for (const quarn::Problem& p : s.problems)
             problems.push_back(J{{"kind", quarn::ProblemWord(p.kind)}, {"files", p.files}, {"detail", p.detail}});
-        series.push_back(J{{"SeriesInstanceUID", Optional(s.seriesInstanceUID)},
-                           {"SeriesNumber", Optional(s.seriesNumber)},
-                           {"SeriesDescription", Optional(s.seriesDescription)},
-                           {"format", quarn::FormatWord(s.format)},
-                           {"files", s.files},
-                           {"problems", problems}});
+        J one = J::object();
+        one["SeriesInstanceUID"] = Optional(s.seriesInstanceUID);
+        one["SeriesNumber"] = Optional(s.seriesNumber);
+        one["SeriesDescription"] = Optional(s.seriesDescription);
+        one["format"] = quarn::FormatWord(s.format);
+        one["files"] = s.files;
+        one["problems"] = std::move(problems);
+        series.push_back(std::move(one));
     }
     J failed = J::array();
     for (const quarn::FailedFile& f : scan.failed) failed.push_back(J{{"file", f.file}, {"error", f.error}});
-    return J{{"series", series}, {"failed", failed}, {"skipped", scan.skipped}}.dump(2,  ' ', false,
-                                                                                      J::error_handler_t::replace);
+    J out = J::object();
+    out["series"] = std::move(series);
+    out["failed"] = std::move(failed);
+    out["skipped"] = scan.skipped;
+    return out.dump(2, ' ', false, J::error_handler_t::replace);
 }
 
 }  // namespace
