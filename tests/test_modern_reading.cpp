@@ -200,6 +200,8 @@ TEST(ModernReading, ProbesAndRefusalsNameTheFileAndTheCause)
         {DataPath("siemens/3868-2-100.ima"), Format::Siemens, Reason::Truncated, "131072 pixel bytes"},
         {DataPath("no/such/file.dcm"), Format::Unknown, Reason::CannotOpen, "cannot open"},
         {DataPath("modern"), Format::Unknown, Reason::CannotOpen, "folder"},
+        {DataPath("modern"), std::nullopt, Reason::CannotOpen, "folder",
+         [](const std::string& p) { return ReadImage(p, Options(Format::Dicom)); }},
         {DataPath("modern/expected.tsv"), Format::Unknown, Reason::UnknownFormat, "raw file needs its geometry"},
         {raw, std::nullopt, Reason::NeedsGeometry, "",
          [](const std::string& p) { return ReadImage(p, Options(Format::Raw, RawLayout{})); }},

@@ -50,8 +50,6 @@ int Checked(const std::string& what, int status)
     return status;
 }
 
-// Texts that come from files are not guaranteed to be UTF-8: every byte is
-// taken as one Latin-1 character, so no text ever fails to convert.
 // Clears the array's writeable flag (what setflags(write=False) does,
 // without a call through Python).
 void ReadOnly(py::array& a)
@@ -59,6 +57,8 @@ void ReadOnly(py::array& a)
     py::detail::array_proxy(a.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
 }
 
+// Texts that come from files are not guaranteed to be UTF-8: every byte is
+// taken as one Latin-1 character, so no text ever fails to convert.
 py::str Latin1(const std::string& s)
 {
     PyObject* o = PyUnicode_DecodeLatin1(s.data(), static_cast<Py_ssize_t>(s.size()), nullptr);
@@ -653,11 +653,14 @@ const char* const kImageCapsule = "quarn.Image";
 // axis of samples for colour; colour by plane is a strided view.
 py::array PixelArray(const std::shared_ptr<const quarn::Image>& image)
 {
-    // Made once, in the order of quarn::PixelType, and never destroyed (they
-    // would outlive the interpreter).
-    static const auto* kTypes = new std::array<py::dtype, 7>{
-        py::dtype("uint8"), py::dtype("int8"),  py::dtype("uint16"), py::dtype("int16"),
-        py::dtype("uint32"), py::dtype("int32"), py::dtype("float32")};
+    // One dtype per pixel type, made once from the library's type words and
+    // never destroyed (they would outlive the interpreter).
+    static const auto* kTypes = [] {
+        auto* types = new std::array<py::dtype, 7>();
+        for (size_t t = 0; t < types->size(); ++t)
+            (*types)[t] = py::dtype(quarn::PixelTypeWord(static_cast<quarn::PixelType>(t)));
+        return types;
+    }();
     const py::dtype& dt = (*kTypes)[static_cast<size_t>(image->pixelType)];
     const py::ssize_t size = dt.itemsize(), rows = image->rows, cols = image->columns, frames = image->frames,
                       samples = image->samplesPerPixel;

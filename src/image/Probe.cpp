@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "QuarnImage.h"
 #include "bytes/ByteCursor.h"
@@ -100,19 +101,25 @@ Probe ProbeFile(const std::string& path)
 
 namespace image {
 
-Probe ProbeOpen(const std::string& path, const bytes::Descriptor& fd, bytes::StreamCursor& in)
+std::optional<uint64_t> CheckOpen(const std::string& path, const bytes::Descriptor& fd, bytes::StreamCursor& in)
 {
     if (!fd) throw Error(Reason::CannotOpen, path, std::string("cannot open: ") + std::strerror(errno));
     struct stat st;
     if (::fstat(fd.get(), &st) != 0)
         throw Error(Reason::CannotOpen, path, std::string("cannot open: ") + std::strerror(errno));
     if (S_ISDIR(st.st_mode) || in.OpensAFolder()) throw Error(Reason::CannotOpen, path, "is a folder, not a file");
-    if (S_ISREG(st.st_mode)) in.KnowSize(static_cast<long>(st.st_size));
+    if (in.Buffered() == 0) throw Error(Reason::Empty, path, "the file is empty");
+    if (!S_ISREG(st.st_mode)) return std::nullopt;
+    in.KnowSize(static_cast<long>(st.st_size));
+    return static_cast<uint64_t>(st.st_size);
+}
+
+Probe ProbeOpen(const std::string& path, const bytes::Descriptor& fd, bytes::StreamCursor& in)
+{
+    const std::optional<uint64_t> size = CheckOpen(path, fd, in);
     const Cursor c = in.Window();
-    if (c.Size() == 0) throw Error(Reason::Empty, path, "the file is empty");
     const size_t count = std::min(c.Size(), kProbeBytes);
-    const uint64_t size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : count;
-    return ProbeBytes(c.Data(), count, size);
+    return ProbeBytes(c.Data(), count, size.value_or(count));
 }
 
 }  // namespace image

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "bytes/File.h"
 #include "bytes/StreamCursor.h"
 #include "mri_slice/PixelRange.h"
 #include "image/Readers.h"
@@ -448,15 +447,6 @@ Image ReadDicom(const std::string& path, Format format, const ReadOptions& optio
 {
     Reader reader(path, in);
     return reader.Run(format, options.pixels);
-}
-
-Image ReadDicom(const std::string& path, Format format, const ReadOptions& options)
-{
-    const bytes::Descriptor fd(path.c_str());
-    if (!fd) throw Error(Reason::CannotOpen, path, "cannot open the file");
-    StreamCursor in(fd.get());
-    if (in.OpensAFolder()) throw Error(Reason::CannotOpen, path, "is a folder, not a file");
-    return ReadDicom(path, format, options, in);
 }
 
 }  // namespace quarn::image

@@ -9,18 +9,17 @@ namespace quarn {
 Image ReadImage(const std::string& path, const ReadOptions& options)
 {
     Format format = options.format.value_or(Format::Unknown);
-    if (!options.format) {
+    if (!options.format || format == Format::Dicom || format == Format::Nema) {
         // The file is opened once: the probe reads its first block, and a
         // DICOM or ACR-NEMA file is read on from there.
         const bytes::Descriptor fd(path.c_str());
         bytes::StreamCursor in(fd.get());
-        format = image::ProbeOpen(path, fd, in).format;
+        if (options.format) image::CheckOpen(path, fd, in);
+        else format = image::ProbeOpen(path, fd, in).format;
         if (format == Format::Dicom || format == Format::Nema) return image::ReadDicom(path, format, options, in);
         if (format == Format::Unknown && options.raw) format = Format::Raw;
     }
     switch (format) {
-    case Format::Dicom:
-    case Format::Nema: return image::ReadDicom(path, format, options);
     case Format::Genesis: return image::ReadGenesis(path, options);
     case Format::Signa: return image::ReadSigna(path, options);
     case Format::Siemens: return image::ReadSiemens(path, options);
@@ -28,6 +27,8 @@ Image ReadImage(const std::string& path, const ReadOptions& options)
         if (!options.raw)
             throw Error(Reason::NeedsGeometry, path, "a headerless raw file needs its rows, columns and pixel type");
         return image::ReadRaw(path, *options.raw, options);
+    case Format::Dicom:
+    case Format::Nema:  // read from the open file above, never here
     case Format::Unknown: break;
     }
     throw Error(Reason::UnknownFormat, path,

@@ -4,6 +4,8 @@
 #ifndef QUARN_SRC_IMAGE_READERS_H
 #define QUARN_SRC_IMAGE_READERS_H
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "QuarnImage.h"
@@ -15,13 +17,13 @@ class StreamCursor;
 
 namespace quarn::image {
 
-// The probe of a file opened once: `in` reads `fd` from its start, and after
-// the probe holds the file's first block, from which the DICOM reader reads
-// on. Refuses what ProbeFile refuses.
+// A file opened once: `in` reads `fd` from its start. CheckOpen refuses
+// what cannot be read (not opened, a folder, empty) and gives the size of a
+// regular file, after which `in` holds the file's first block; ProbeOpen
+// probes that block. The DICOM reader reads on from it.
+std::optional<uint64_t> CheckOpen(const std::string& path, const bytes::Descriptor& fd, bytes::StreamCursor& in);
 Probe ProbeOpen(const std::string& path, const bytes::Descriptor& fd, bytes::StreamCursor& in);
 
-Image ReadDicom(const std::string& path, Format format, const ReadOptions& options);
-// A DICOM or ACR-NEMA file open in `in` (read from its start).
 Image ReadDicom(const std::string& path, Format format, const ReadOptions& options, bytes::StreamCursor& in);
 Image ReadGenesis(const std::string& path, const ReadOptions& options);
 Image ReadSigna(const std::string& path, const ReadOptions& options);

@@ -94,7 +94,10 @@ void Stacker::Fill(size_t from, size_t to, unsigned char* out, unsigned threads)
     ForEachIndex(to - from, threads, [&](size_t i) {
         try {
             const size_t k = from + i;
-            Place(k == 0 ? first_ : Read(k), out + i * sliceBytes_);
+            if (k == 0)  // read already, by the constructor
+                Place(first_, out + i * sliceBytes_);
+            else
+                Place(Read(k), out + i * sliceBytes_);
         } catch (...) {
             failures[i] = std::current_exception();
         }
